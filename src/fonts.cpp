@@ -1,0 +1,3 @@
+#include "fonts.hpp"
+
+struct font font{};

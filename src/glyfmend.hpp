@@ -1,0 +1,18 @@
+// The font editor's own functions; glyfmend_main.cpp only calls glyfmend_main.
+#pragma once
+#include <cstdint>
+
+// Toggles bit x of row y of glyph `chr`. x and y must be 0-7; they are not checked.
+void set_font_pixel(std::uint8_t chr, std::uint8_t x, std::uint8_t y);
+
+// Clears all 8 rows of glyph `chr`.
+void reset_chr(std::uint8_t chr);
+
+// Writes `font` as a 2048-byte font file named `filename`, replacing any previous file
+// only once the new one is complete on disk. Returns 0, or -1 when the save failed;
+// the previous file is then left as it was. Prints nothing.
+int save_font(const char* filename);
+
+// The whole program: checks the command line, loads the font, opens the window and
+// runs the editing loop. Returns only with status 1 on a start-up failure.
+int glyfmend_main(int argc, char** argv);

@@ -1,0 +1,6 @@
+#include "pixmend.hpp"
+
+int pixmend_main(int, char**)
+{
+    return 1;
+}

@@ -1,0 +1,124 @@
+#include "savefile.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Follows a chain of symbolic links to the file that really gets written, which need
+// not exist yet (a dangling link names the file a save creates).
+std::string final_target(const std::string& filename)
+{
+    std::string path = filename;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st{};
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        std::vector<char> buffer(PATH_MAX + 1);
+        const ssize_t length = readlink(path.c_str(), buffer.data(), PATH_MAX);
+        if (length < 0)
+            return path;
+        std::string next(buffer.data(), static_cast<std::size_t>(length));
+        if (!next.empty() && next.front() != '/') {
+            const std::size_t slash = path.rfind('/');
+            if (slash != std::string::npos)
+                next = path.substr(0, slash + 1) + next;
+        }
+        path = next;
+    }
+    return path;
+}
+
+std::string directory_of(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::string base_of(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool write_all(int fd, const std::uint8_t* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// The mode a newly created file would get from open(..., 0666).
+mode_t default_mode()
+{
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// The last resort: overwrite the target where it stands. The old bytes are lost if
+// this fails part way, which is why it runs only when no temporary file can be made.
+int rewrite_in_place(const std::string& target, const std::uint8_t* data, std::size_t size)
+{
+    const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, default_mode());
+    if (fd < 0)
+        return 1;
+    const bool ok = write_all(fd, data, size) && ftruncate(fd, static_cast<off_t>(size)) == 0 && fsync(fd) == 0;
+    const bool closed = close(fd) == 0;
+    return ok && closed ? 0 : -1;
+}
+
+} // namespace
+
+int replace_file(const char* filename, const std::uint8_t* data, std::size_t size)
+{
+    const std::string target = final_target(filename);
+    const std::string directory = directory_of(target);
+
+    struct stat old{};
+    const bool exists = stat(target.c_str(), &old) == 0;
+
+    std::string temporary = directory + "/." + base_of(target) + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0)
+        return rewrite_in_place(target, data, size);
+
+    bool ok = write_all(fd, data, size);
+    if (ok && exists) {
+        // Best effort: a file saved by another user keeps its owner where we may set it.
+        [[maybe_unused]] const int owner_kept = fchown(fd, old.st_uid, old.st_gid);
+    }
+    ok = ok && fchmod(fd, exists ? (old.st_mode & 07777) : default_mode()) == 0;
+    ok = ok && fsync(fd) == 0;
+    ok = (close(fd) == 0) && ok;
+    ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        unlink(temporary.c_str());
+        return -1;
+    }
+    // Make the rename itself durable; a failure here leaves a complete file either way.
+    const int dir_fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd >= 0) {
+        fsync(dir_fd);
+        close(dir_fd);
+    }
+    return 0;
+}

@@ -1,0 +1,5 @@
+#include <gtest/gtest.h>
+
+TEST(Placeholder_bitmap_test, Builds)
+{
+}

@@ -1,0 +1,5 @@
+#include <gtest/gtest.h>
+
+TEST(Placeholder_palette_test, Builds)
+{
+}

@@ -1,0 +1,106 @@
+// Helpers shared by the tests: temporary folders and files, small tmpfs mounts for
+// failed saves, and driving the real programs in a private X server (Xvfb) with real
+// key presses, window screenshots and a window manager's close request.
+#pragma once
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+using bytes = std::vector<std::uint8_t>;
+
+// A fresh folder under /tmp, removed with everything in it when this goes.
+struct temp_dir {
+    temp_dir();
+    ~temp_dir();
+    temp_dir(const temp_dir&) = delete;
+    temp_dir& operator=(const temp_dir&) = delete;
+    std::string file(const std::string& name) const { return path + "/" + name; }
+    std::string path;
+};
+
+bytes read_file(const std::string& path); // empty when the file cannot be read
+bool file_exists(const std::string& path);
+void write_file(const std::string& path, const bytes& contents);
+std::vector<std::string> list_dir(const std::string& path); // names, without . and ..
+
+// A tmpfs mounted on a fresh folder; `mounted` is false where this process may not
+// mount (the test should then skip, saying why). Unmounted when this goes.
+struct tmpfs_mount {
+    explicit tmpfs_mount(const std::string& options); // e.g. "size=64k" or "nr_inodes=4"
+    ~tmpfs_mount();
+    tmpfs_mount(const tmpfs_mount&) = delete;
+    tmpfs_mount& operator=(const tmpfs_mount&) = delete;
+    bool remount_read_only();
+    // Creates files in the mount until it refuses: no space or no inode is left.
+    void fill_up();
+    std::string file(const std::string& name) const { return path + "/" + name; }
+    temp_dir dir;
+    std::string path;
+    bool mounted = false;
+};
+
+// Polls `done` every few milliseconds until it holds or `limit` has passed.
+bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+// ---- A program run from start to end without a window ----
+
+struct finished_run {
+    int status = -1;     // exit status, 128 + signal when killed, -1 when it did not end in time
+    std::string output;  // everything printed on standard output
+};
+
+// Runs `argv` (argv[0] is the program's path) in folder `cwd` and waits for its end.
+finished_run run_program(const std::vector<std::string>& argv, const std::string& cwd,
+                         std::chrono::milliseconds limit = std::chrono::seconds(20));
+
+// ---- A program driven through its window in the test's own X server ----
+
+// Starts Xvfb once for this test program and points DISPLAY at it. Returns false
+// (with the reason in `why`) when no X server can be started.
+bool start_x_server(std::string& why);
+
+struct screenshot {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> rgb; // 0xRRGGBB, row by row
+    std::uint32_t at(int x, int y) const { return rgb[static_cast<std::size_t>(y) * width + x]; }
+    // The colour of frame-buffer pixel (x, y), which fills a 2 x 2 block of the window;
+    // 0xFFFFFFFF when the block is not of one colour.
+    std::uint32_t pixel(int x, int y) const;
+};
+
+// The window colour 0xRRGGBB of palette index `color`.
+std::uint32_t window_rgb(std::uint8_t color);
+
+struct editor {
+    // Starts `argv` in `cwd` and waits until its window is shown. `window` stays 0 when
+    // the program ended first or showed nothing in time.
+    editor(const std::vector<std::string>& argv, const std::string& cwd);
+    ~editor(); // kills the program if it still runs
+    editor(const editor&) = delete;
+    editor& operator=(const editor&) = delete;
+
+    std::string title() const;
+    // Types the keys, named as xdotool names them ("space", "F2", "Right", "KP_Add").
+    void keys(const std::vector<std::string>& names) const;
+    screenshot shot() const;
+    // Waits for a screenshot for which `good` holds; returns the last one taken.
+    screenshot shot_until(const std::function<bool(const screenshot&)>& good,
+                          std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+    // Asks the window to close, as a window manager does (WM_DELETE_WINDOW).
+    void close() const;
+    bool running() const;
+    // Waits for the program's end: its exit status, 128 + signal, or -1 after `limit`.
+    int wait_exit(std::chrono::milliseconds limit = std::chrono::seconds(10));
+    std::string output() const; // standard output so far
+
+    pid_t pid = -1;
+    unsigned long window = 0;
+    std::string output_path;
+    int status = -1;
+    temp_dir logs;
+};
