@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -81,6 +82,15 @@ int rewrite_in_place(const std::string& target, const std::uint8_t* data, std::s
     const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, default_mode());
     if (fd < 0)
         return 1;
+    // Refuse before touching a byte when the file system plainly cannot hold the file.
+    struct stat st{};
+    struct statvfs space{};
+    if (fstat(fd, &st) == 0 && fstatvfs(fd, &space) == 0 && space.f_bsize > 0 &&
+        size > static_cast<std::size_t>(st.st_size) &&
+        (size - static_cast<std::size_t>(st.st_size) + space.f_bsize - 1) / space.f_bsize > space.f_bavail) {
+        close(fd);
+        return -1;
+    }
     const bool ok = write_all(fd, data, size) && ftruncate(fd, static_cast<off_t>(size)) == 0 && fsync(fd) == 0;
     const bool closed = close(fd) == 0;
     return ok && closed ? 0 : -1;

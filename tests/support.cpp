@@ -278,15 +278,19 @@ void tmpfs_mount::fill_up()
         const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
         if (fd < 0)
             return;
-        bool full = false;
-        while (!full) {
-            const ssize_t written = write(fd, block.data(), block.size());
-            full = written < static_cast<ssize_t>(block.size());
+        std::size_t total = 0;
+        for (ssize_t written = 1; written > 0;) {
+            written = write(fd, block.data(), block.size());
+            total += written > 0 ? static_cast<std::size_t>(written) : 0;
         }
         // Top up the last partial page byte by byte, so not one byte is left.
-        while (write(fd, block.data(), 1) == 1) {
-        }
+        while (write(fd, block.data(), 1) == 1)
+            ++total;
         close(fd);
+        if (total == 0) {
+            unlink(name.c_str());
+            return;
+        }
     }
 }
 
