@@ -1,8 +1,121 @@
+#include "dbuff.hpp"
+#include "palette.hpp"
+#include "sdlfuncs.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace {
+
+// Runs init_screen_sdl with the given video driver; returns its result and what it printed.
+std::pair<int, std::string> init_with_driver(const char* driver)
+{
+    setenv("SDL_VIDEODRIVER", driver, 1);
+    testing::internal::CaptureStdout();
+    const int result = init_screen_sdl("Failing");
+    std::fflush(stdout);
+    std::string printed = testing::internal::GetCapturedStdout();
+    unsetenv("SDL_VIDEODRIVER");
+    SDL_Quit();
+    return {result, printed};
+}
+
+TEST(InitScreen, AnUnknownVideoDriverFailsAtTheFirstStep)
+{
+    const auto [result, printed] = init_with_driver("no_such_driver");
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(printed.rfind("Could not initialize SDL2: ", 0), 0u) << printed;
+    EXPECT_GT(printed.size(), std::string("Could not initialize SDL2: \n").size()) << "no reason given";
+    EXPECT_EQ(printed.back(), '\n');
+}
+
+TEST(InitScreen, ADriverWithoutOpenGLWindowsFailsAtTheWindow)
+{
+    const auto [result, printed] = init_with_driver("dummy");
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(printed, "Error while creating SDL2 window.\n");
+}
+
+// The SDL layer in this process, on the test's own X server.
+class Screen : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string why;
+        if (!start_x_server(why))
+            GTEST_SKIP() << why;
+        ASSERT_EQ(init_screen_sdl("Screen test"), 0);
+        dbuff.fill(0);
+        // Start from an empty queue, so that every get_input below takes exactly one pass.
+        SDL_PumpEvents();
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+};
+
+void push_key(SDL_Scancode code)
+{
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.scancode = code;
+    SDL_PushEvent(&event);
+}
+
+TEST_F(Screen, CreatesTheWindowRendererAndSurface)
+{
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(renderer, nullptr);
+    ASSERT_NE(surface, nullptr);
+    int w = 0;
+    int h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 400);
+    EXPECT_STREQ(SDL_GetWindowTitle(window), "Screen test");
+    EXPECT_EQ(surface->w, 320);
+    EXPECT_EQ(surface->h, 200);
+    EXPECT_EQ(surface->format->format, SDL_PIXELFORMAT_RGBX8888);
+}
+
+TEST_F(Screen, TheCursorStepsThroughTheBrightColours)
+{
+    const std::uint8_t expected[] = {8, 9, 10, 11, 12, 13, 14, 15, 8, 9};
+    for (const std::uint8_t color : expected) {
+        push_key(SDL_SCANCODE_A);
+        ASSERT_EQ(get_input(7, 3), SDL_SCANCODE_A);
+        ASSERT_EQ(get_pixel(7, 3), color);
+    }
+}
+
+TEST_F(Screen, ACursorOffTheScreenIsNotDrawnButKeysStillCome)
+{
+    push_key(SDL_SCANCODE_F2);
+    EXPECT_EQ(get_input(320, 200), SDL_SCANCODE_F2);
+    EXPECT_TRUE(std::all_of(dbuff.begin(), dbuff.end(), [](std::uint8_t byte) { return byte == 0; }));
+}
+
+TEST_F(Screen, UpdateScreenKeepsToTheSurfacesRowPitch)
+{
+    // A surface whose rows lie further apart than 1280 bytes, as SDL may one day give.
+    constexpr int pitch = 1280 + 64;
+    std::vector<std::uint32_t> pixels(pitch / 4 * 200, 0xABCDEF01);
+    SDL_Surface* wide = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), 320, 200, 32, pitch, SDL_PIXELFORMAT_RGBX8888);
+    ASSERT_NE(wide, nullptr);
+    SDL_Surface* const original = surface;
+    surface = wide;
+    fill_screen(1);
+    put_pixel(319, 1, 14);
+    update_screen();
+    surface = original;
+    SDL_FreeSurface(wide);
+    EXPECT_EQ(pixels[0], rgbx_of(1));
+    EXPECT_EQ(pixels[319], rgbx_of(1));
+    EXPECT_EQ(pixels[320], 0xABCDEF01u) << "the gap between rows was written";
+    EXPECT_EQ(pixels[pitch / 4 + 319], rgbx_of(14));
+    EXPECT_EQ(pixels[pitch / 4 * 199 + 319], rgbx_of(1));
+}
 
 class DisplayProbe : public ::testing::Test {
 protected:
