@@ -1,6 +1,128 @@
 #include "pixmend.hpp"
 
-int pixmend_main(int, char**)
+#include "bitmap.hpp"
+#include "dbuff.hpp"
+#include "savefile.hpp"
+#include "sdlfuncs.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr const char* usage_line = ">pixmend [filename] [width] [height]";
+constexpr std::int32_t sprite_left = 20; // where the sprite's top-left corner sits on screen
+constexpr std::int32_t sprite_top = 20;
+
+int usage_error()
 {
+    std::puts("Not enough arguments!");
+    std::puts(usage_line);
     return 1;
+}
+
+bool is_space(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+} // namespace
+
+int save_bitmap(const char* filename, const bitmap& bitmap)
+{
+    const std::size_t size = static_cast<std::size_t>(bitmap.width) * bitmap.height;
+    std::vector<std::uint8_t> file(2 + size);
+    file[0] = bitmap.width;
+    file[1] = bitmap.height;
+    if (size != 0)
+        std::copy_n(bitmap.bitmap, size, file.begin() + 2);
+    const int result = replace_file(filename, file.data(), file.size());
+    if (result != 0)
+        std::puts("Error while saving");
+    return result;
+}
+
+std::uint8_t parse_dimension(const char* text)
+{
+    while (is_space(*text))
+        ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+')
+        ++text;
+    // Unsigned arithmetic wraps modulo 2^32, a multiple of 256, so the low byte comes out
+    // as atoi's would wherever atoi's result is defined, and defined everywhere else.
+    std::uint32_t value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text)
+        value = value * 10 + static_cast<std::uint32_t>(*text - '0');
+    return static_cast<std::uint8_t>(negative ? 0u - value : value);
+}
+
+int pixmend_main(int argc, char** argv)
+{
+    // Line buffering lets every message out at once, even into a pipe or a file.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (argc < 2 || argc == 3)
+        return usage_error();
+
+    const char* filename = argv[1];
+    bitmap bitmap{};
+    std::uint8_t width = 0;
+    std::uint8_t height = 0;
+    if (argc == 2) {
+        if (load_bitmap(filename, bitmap, width, height) != 0) {
+            std::printf("Could not open %s\n", filename);
+            std::puts(usage_line);
+            return 1;
+        }
+    } else {
+        // A new sprite: the named file is not read even if it exists; F2 replaces it.
+        width = parse_dimension(argv[2]);
+        height = parse_dimension(argv[3]);
+        if (allocate_bitmap(width, height, bitmap) != 0) {
+            std::puts("Out of memory!");
+            return 1;
+        }
+        fill_bitmap(bitmap, transparent);
+    }
+
+    if (init_screen_sdl("Sprite editor") != 0)
+        return 1; // init_screen_sdl has said why
+
+    std::uint32_t x = 0;
+    std::uint32_t y = 0;
+    std::uint8_t color = 1;
+    for (;;) {
+        fill_screen(1);
+        // The backdrop shows through transparent pixels in the complement of the
+        // selected value: white for 0, black for transparent.
+        draw_rectangle(sprite_left, sprite_top, bitmap.width, bitmap.height, static_cast<std::uint8_t>(~color));
+        draw_bitmap(sprite_left, sprite_top, bitmap);
+        update_screen();
+        const SDL_Scancode i = get_input(x + sprite_left, y + sprite_top);
+
+        if (i == SDL_SCANCODE_0)
+            color = 0;
+        if (i >= SDL_SCANCODE_1 && i <= SDL_SCANCODE_9)
+            color = static_cast<std::uint8_t>(i - SDL_SCANCODE_1 + 1);
+        if (i >= SDL_SCANCODE_A && i <= SDL_SCANCODE_F)
+            color = static_cast<std::uint8_t>(i - SDL_SCANCODE_A + 10);
+        if (i == SDL_SCANCODE_G)
+            color = transparent;
+        // The cursor may leave the sprite and even the screen, up to (320, 200).
+        if (i == SDL_SCANCODE_RIGHT && x <= 319)
+            ++x;
+        if (i == SDL_SCANCODE_LEFT && x != 0)
+            --x;
+        if (i == SDL_SCANCODE_UP && y != 0)
+            --y;
+        if (i == SDL_SCANCODE_DOWN && y <= 199)
+            ++y;
+        // Compared at full width first, so that column 256 cannot wrap round to column 0.
+        if (i == SDL_SCANCODE_SPACE && x < bitmap.width && y < bitmap.height)
+            store_pixel(bitmap, static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), color);
+        if (i == SDL_SCANCODE_F2)
+            save_bitmap(filename, bitmap); // a failed save has said so and leaves the sprite as it is
+    }
 }

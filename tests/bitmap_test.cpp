@@ -1,5 +1,398 @@
+#include "bitmap.hpp"
+#include "dbuff.hpp"
+#include "pixmend.hpp"
+#include "support.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
-TEST(Placeholder_bitmap_test, Builds)
+#include <cstdlib>
+#include <random>
+#include <string>
+
+namespace {
+
+// A sprite whose pixel block is freed again, so that leak checking stays meaningful.
+struct owned_bitmap {
+    bitmap record{};
+    owned_bitmap() = default;
+    owned_bitmap(std::uint8_t width, std::uint8_t height, const bytes& pixels = {})
+    {
+        EXPECT_EQ(allocate_bitmap(width, height, record), 0);
+        for (std::size_t n = 0; n < pixels.size(); ++n)
+            record.bitmap[n] = pixels[n];
+    }
+    ~owned_bitmap() { std::free(record.bitmap); }
+    owned_bitmap(const owned_bitmap&) = delete;
+    owned_bitmap& operator=(const owned_bitmap&) = delete;
+};
+
+bytes pixels_of(const bitmap& sprite)
 {
+    return {sprite.bitmap, sprite.bitmap + static_cast<std::size_t>(sprite.width) * sprite.height};
 }
+
+std::array<std::uint8_t, plane_count * plane_size> screen_filled_with(std::uint8_t color)
+{
+    fill_screen(color);
+    return dbuff;
+}
+
+class Sprites : public ::testing::Test {
+protected:
+    void SetUp() override { dbuff.fill(0); }
+    temp_dir dir;
+};
+
+// ---- The sprite file ----
+
+TEST_F(Sprites, ThreeByTwoSpriteSavesAsItsEightBytesAndLoadsBack)
+{
+    owned_bitmap sprite(3, 2, {1, 2, 3, 4, 5, 6});
+    const std::string path = dir.file("small.spr");
+    EXPECT_EQ(save_bitmap(path.c_str(), sprite.record), 0);
+    EXPECT_EQ(read_file(path), (bytes{3, 2, 1, 2, 3, 4, 5, 6}));
+
+    owned_bitmap loaded;
+    std::uint8_t width = 0;
+    std::uint8_t height = 0;
+    EXPECT_EQ(load_bitmap(path.c_str(), loaded.record, width, height), 0);
+    EXPECT_EQ(width, 3);
+    EXPECT_EQ(height, 2);
+    EXPECT_EQ(loaded.record.width, 3);
+    EXPECT_EQ(loaded.record.height, 2);
+    EXPECT_EQ(recall_pixel(loaded.record, 2, 1), 6);
+    EXPECT_EQ(recall_pixel(loaded.record, 0, 1), 4);
+    EXPECT_EQ(pixels_of(loaded.record), (bytes{1, 2, 3, 4, 5, 6}));
+}
+
+TEST_F(Sprites, EveryByteValueSurvivesARoundTripAndAReplacedFileTakesTheNewSize)
+{
+    std::mt19937 random(7);
+    bytes pixels(255 * 255);
+    for (std::uint8_t& value : pixels)
+        value = static_cast<std::uint8_t>(random());
+    owned_bitmap big(255, 255, pixels);
+    const std::string path = dir.file("big.spr");
+    write_file(path, bytes(70000, 9)); // a longer old file must not leave a tail behind
+    ASSERT_EQ(save_bitmap(path.c_str(), big.record), 0);
+    const bytes saved = read_file(path);
+    ASSERT_EQ(saved.size(), 2u + 255 * 255);
+    EXPECT_EQ(bytes(saved.begin() + 2, saved.end()), pixels);
+
+    owned_bitmap loaded;
+    std::uint8_t width = 0;
+    std::uint8_t height = 0;
+    ASSERT_EQ(load_bitmap(path.c_str(), loaded.record, width, height), 0);
+    EXPECT_EQ(pixels_of(loaded.record), pixels);
+    EXPECT_EQ(list_dir(dir.path), std::vector<std::string>{"big.spr"});
+}
+
+TEST_F(Sprites, BytesAfterThePixelsAreIgnored)
+{
+    const std::string path = dir.file("long.spr");
+    write_file(path, {2, 1, 7, 8, 99, 98, 97});
+    owned_bitmap loaded;
+    std::uint8_t width = 0;
+    std::uint8_t height = 0;
+    ASSERT_EQ(load_bitmap(path.c_str(), loaded.record, width, height), 0);
+    EXPECT_EQ(pixels_of(loaded.record), (bytes{7, 8}));
+}
+
+TEST_F(Sprites, AMissingFileIsReportedQuietlyAndTheRecordLeftAlone)
+{
+    std::uint8_t pixel = 42;
+    bitmap record{4, 5, &pixel};
+    std::uint8_t width = 11;
+    std::uint8_t height = 12;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(load_bitmap(dir.file("none.spr").c_str(), record, width, height), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(record.height, 4);
+    EXPECT_EQ(record.width, 5);
+    EXPECT_EQ(record.bitmap, &pixel);
+    EXPECT_EQ(width, 11);
+    EXPECT_EQ(height, 12);
+}
+
+TEST_F(Sprites, ShortFilesEndTheProcessWithStatusOne)
+{
+    const std::vector<bytes> short_files = {
+        {},                    // no width
+        {5},                   // no height
+        {3, 2, 1, 2, 3, 4, 5}, // one pixel missing
+        {1, 1},                // the only pixel missing
+    };
+    for (const bytes& contents : short_files) {
+        const std::string path = dir.file("short.spr");
+        write_file(path, contents);
+        EXPECT_EXIT(
+            {
+                dup2(STDERR_FILENO, STDOUT_FILENO);
+                bitmap record{};
+                std::uint8_t width = 0;
+                std::uint8_t height = 0;
+                load_bitmap(path.c_str(), record, width, height);
+                std::exit(0);
+            },
+            testing::ExitedWithCode(1), "^Error while loading\n$")
+            << contents.size() << " bytes";
+    }
+}
+
+TEST_F(Sprites, ASpriteWithNoPixelsIsJustItsDimensions)
+{
+    for (const auto& [width, height] : {std::pair<std::uint8_t, std::uint8_t>{5, 0}, {0, 7}, {0, 0}}) {
+        owned_bitmap empty(width, height);
+        fill_bitmap(empty.record, 3); // touches nothing
+        EXPECT_EQ(store_pixel(empty.record, 0, 0, 3), 1);
+        const std::string path = dir.file("empty.spr");
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(save_bitmap(path.c_str(), empty.record), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(read_file(path), (bytes{width, height}));
+
+        write_file(path, {width, height, 1, 2, 3}); // and excess bytes change nothing
+        owned_bitmap loaded;
+        std::uint8_t loaded_width = 1;
+        std::uint8_t loaded_height = 1;
+        EXPECT_EQ(load_bitmap(path.c_str(), loaded.record, loaded_width, loaded_height), 0);
+        EXPECT_EQ(loaded_width, width);
+        EXPECT_EQ(loaded_height, height);
+        EXPECT_EQ(loaded.record.width, width);
+        EXPECT_EQ(loaded.record.height, height);
+    }
+}
+
+// ---- Failed saves keep the previous file ----
+
+const bytes old_file = {2, 2, 1, 2, 3, 4};
+
+TEST_F(Sprites, ASaveThatCannotCreateItsFileSaysSoAndReturnsOne)
+{
+    owned_bitmap sprite(2, 2, {9, 9, 9, 9});
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(save_bitmap(dir.file("no/folder/x.spr").c_str(), sprite.record), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error while saving\n");
+    EXPECT_TRUE(list_dir(dir.path).empty());
+}
+
+TEST_F(Sprites, ASaveIntoAFullFileSystemLeavesTheOldFileWhole)
+{
+    tmpfs_mount disk("size=64k");
+    if (!disk.mounted)
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    const std::string path = disk.file("hero.spr");
+    write_file(path, old_file);
+    disk.fill_up();
+    owned_bitmap larger(100, 100); // more than the old file's page, so freed space cannot hold it
+    fill_bitmap(larger.record, 5);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(save_bitmap(path.c_str(), larger.record), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error while saving\n");
+    EXPECT_EQ(read_file(path), old_file);
+    for (const std::string& name : list_dir(disk.path))
+        EXPECT_TRUE(name == "hero.spr" || name.rfind("filler", 0) == 0) << "left behind: " << name;
+}
+
+TEST_F(Sprites, ASaveIntoAReadOnlyFolderLeavesTheOldFileWhole)
+{
+    tmpfs_mount disk("size=64k");
+    if (!disk.mounted)
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    const std::string path = disk.file("hero.spr");
+    write_file(path, old_file);
+    ASSERT_TRUE(disk.remount_read_only());
+    owned_bitmap sprite(1, 1, {4});
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(save_bitmap(path.c_str(), sprite.record), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error while saving\n");
+    EXPECT_EQ(read_file(path), old_file);
+    EXPECT_EQ(list_dir(disk.path), std::vector<std::string>{"hero.spr"});
+}
+
+TEST_F(Sprites, ASaveKeepsPermissionBitsLinksAndFallsBackToRewritingInPlace)
+{
+    owned_bitmap sprite(1, 2, {4, 255});
+    const bytes expected = {1, 2, 4, 255};
+
+    mkdir(dir.file("art").c_str(), 0755);
+    write_file(dir.file("art/hero.spr"), old_file);
+    chmod(dir.file("art/hero.spr").c_str(), 0604);
+    ASSERT_EQ(symlink("art/hero.spr", dir.file("hero.spr").c_str()), 0);
+    EXPECT_EQ(save_bitmap(dir.file("hero.spr").c_str(), sprite.record), 0);
+    struct stat st{};
+    ASSERT_EQ(lstat(dir.file("hero.spr").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat(dir.file("art/hero.spr").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    EXPECT_EQ(read_file(dir.file("art/hero.spr")), expected);
+
+    tmpfs_mount disk("size=64k,nr_inodes=8");
+    if (!disk.mounted)
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    const std::string path = disk.file("hero.spr");
+    write_file(path, old_file);
+    for (int n = 0;; ++n) { // use up every inode: no temporary file can be made
+        const int fd = open(disk.file("empty" + std::to_string(n)).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (fd < 0)
+            break;
+        close(fd);
+    }
+    EXPECT_EQ(save_bitmap(path.c_str(), sprite.record), 0);
+    EXPECT_EQ(read_file(path), expected);
+}
+
+// ---- Allocation and pixel access ----
+
+TEST_F(Sprites, AllocationRecordsTheDimensionsAndFillSetsEveryPixel)
+{
+    owned_bitmap sprite(7, 3);
+    EXPECT_EQ(sprite.record.width, 7);
+    EXPECT_EQ(sprite.record.height, 3);
+    ASSERT_NE(sprite.record.bitmap, nullptr);
+    fill_bitmap(sprite.record, transparent);
+    EXPECT_EQ(pixels_of(sprite.record), bytes(21, 255));
+}
+
+TEST_F(Sprites, StorePixelRefusesEverythingOutsideTheSprite)
+{
+    owned_bitmap sprite(4, 3);
+    fill_bitmap(sprite.record, 0);
+    const bytes before = pixels_of(sprite.record);
+    EXPECT_EQ(store_pixel(sprite.record, 4, 0, 9), 1);
+    EXPECT_EQ(store_pixel(sprite.record, 0, 3, 9), 1);
+    EXPECT_EQ(store_pixel(sprite.record, 255, 255, 9), 1);
+    EXPECT_EQ(pixels_of(sprite.record), before);
+
+    EXPECT_EQ(store_pixel(sprite.record, 3, 2, 9), 0);
+    EXPECT_EQ(store_pixel(sprite.record, 1, 0, 255), 0);
+    EXPECT_EQ(recall_pixel(sprite.record, 3, 2), 9);
+    EXPECT_EQ(recall_pixel(sprite.record, 1, 0), 255);
+    EXPECT_EQ(pixels_of(sprite.record), (bytes{0, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9}));
+
+    owned_bitmap widest(255, 1);
+    fill_bitmap(widest.record, 0);
+    EXPECT_EQ(store_pixel(widest.record, 254, 0, 6), 0);
+    EXPECT_EQ(recall_pixel(widest.record, 254, 0), 6);
+}
+
+// ---- Drawing ----
+
+TEST_F(Sprites, DrawBitmapSkipsTransparentPixelsAndDrawsTheRestAsTheirLowFourBits)
+{
+    owned_bitmap sprite(3, 2, {0, 255, 0x1A, 255, 15, 7});
+    const auto background = screen_filled_with(4);
+    draw_bitmap(10, 20, sprite.record);
+    for (std::uint32_t y = 0; y < screen_height; ++y)
+        for (std::uint32_t x = 0; x < screen_width; ++x) {
+            std::uint8_t expected = 4;
+            if (y >= 20 && y < 22 && x >= 10 && x < 13) {
+                const std::uint8_t value = sprite.record.bitmap[(y - 20) * 3 + (x - 10)];
+                if (value != 255)
+                    expected = value & 15;
+            }
+            ASSERT_EQ(get_pixel(x, y), expected) << "at " << x << ", " << y;
+        }
+
+    owned_bitmap clear(4, 4);
+    fill_bitmap(clear.record, transparent);
+    fill_screen(4);
+    draw_bitmap(0, 0, clear.record);
+    EXPECT_EQ(dbuff, background);
+}
+
+TEST_F(Sprites, DrawBitmapDropsWhatFallsOffTheScreen)
+{
+    owned_bitmap sprite(20, 20);
+    fill_bitmap(sprite.record, 12);
+    draw_bitmap(310, 190, sprite.record);
+    draw_bitmap(400, 0, sprite.record);
+    for (std::uint32_t y = 0; y < screen_height; ++y)
+        for (std::uint32_t x = 0; x < screen_width; ++x)
+            ASSERT_EQ(get_pixel(x, y), x >= 310 && y >= 190 ? 12 : 0) << "at " << x << ", " << y;
+}
+
+// A 2 x 3 x 4 (height x width x depth) entity; every face holds its own value, and the
+// top face has one transparent byte.
+struct sample_entity {
+    bytes front = bytes(3 * 2, 1);
+    bytes right = bytes(4 * 2, 2);
+    bytes left = bytes(4 * 2, 3);
+    bytes back = bytes(3 * 2, 4);
+    bytes bottom = bytes(3 * 4, 5);
+    bytes top = bytes(3 * 4, 6);
+    entitybitmap record{2, 3, 4, front.data(), right.data(), left.data(), back.data(), bottom.data(), top.data()};
+    sample_entity() { top[1] = 255; }
+};
+
+// How far pixels of value `color` reach from (10, 10), as columns x rows.
+std::pair<std::uint32_t, std::uint32_t> painted_area(std::uint8_t color)
+{
+    std::uint32_t columns = 0;
+    std::uint32_t rows = 0;
+    for (std::uint32_t y = 0; y < screen_height; ++y)
+        for (std::uint32_t x = 0; x < screen_width; ++x)
+            if (get_pixel(x, y) == color) {
+                EXPECT_GE(x, 10u);
+                EXPECT_GE(y, 10u);
+                columns = std::max(columns, x - 9);
+                rows = std::max(rows, y - 9);
+            }
+    return {columns, rows};
+}
+
+TEST_F(Sprites, DrawMobSideChoosesTheFaceAndItsSizeBySideNumber)
+{
+    sample_entity entity;
+    const std::vector<std::tuple<std::uint8_t, std::uint8_t, std::uint32_t, std::uint32_t>> cases = {
+        // side, face value, columns, rows
+        {0, 1, 3, 2}, {1, 3, 4, 2}, {2, 2, 4, 2}, {3, 4, 3, 2}, {4, 6, 3, 4}, {5, 5, 3, 4}, {200, 5, 3, 4},
+    };
+    for (const auto& [side, value, columns, rows] : cases) {
+        dbuff.fill(0);
+        draw_mob_side(10, 10, entity.record, side);
+        EXPECT_EQ(painted_area(value), std::make_pair(columns, rows)) << "side " << int(side);
+        for (std::uint8_t other = 1; other <= 6; ++other) {
+            if (other != value) {
+                EXPECT_EQ(painted_area(other), std::make_pair(0u, 0u)) << "side " << int(side);
+            }
+        }
+    }
+    dbuff.fill(0);
+    draw_mob_side(10, 10, entity.record, 4);
+    EXPECT_EQ(get_pixel(11, 10), 0) << "a transparent byte is skipped";
+    EXPECT_EQ(get_pixel(12, 10), 6);
+}
+
+TEST_F(Sprites, ATransparentFaceLeavesTheScreenAlone)
+{
+    sample_entity entity;
+    entity.front.assign(entity.front.size(), 255);
+    const auto background = screen_filled_with(9);
+    draw_mob_side(0, 0, entity.record, 0);
+    EXPECT_EQ(dbuff, background);
+}
+
+// ---- Dimensions on the command line ----
+
+TEST(ParseDimension, ReadsLikeAtoiKeptModulo256)
+{
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"16", 16},   {"300", 44},  {"-1", 255},  {"+7", 7},  {"12px", 12},        {"px", 0},
+        {"", 0},      {"-", 0},     {" \t\n 9", 9}, {"- 5", 0}, {"256", 0},          {"-256", 0},
+        {"-255", 1},  {"0300", 44}, {"3 4", 3},   {"--2", 0}, {"2147483647", 255}, {"-2147483648", 0},
+        // Far beyond any int, where atoi has no defined result. 10^23 and 10^24 are
+        // multiples of 256, so these come out as -1, 1 and 300 modulo 256.
+        {"99999999999999999999999", 255},
+        {"-99999999999999999999999", 1},
+        {"1" + std::string(21, '0') + "300", 44},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(parse_dimension(text.c_str()), expected) << '"' << text << '"';
+}
+
+} // namespace
