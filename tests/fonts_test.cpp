@@ -155,6 +155,11 @@ TEST_F(Fonts, TeletypeKeepsItsMarginOnEveryLine)
     dbuff.fill(0);
     teletype_print(305, 0, 15, "aaa");
     EXPECT_EQ(lit_pixels(), (std::set<point>{{305, 0}, {305, 9}, {305, 18}}));
+
+    // A glyph may still start at column 310 itself.
+    dbuff.fill(0);
+    teletype_print(301, 0, 15, "aaa");
+    EXPECT_EQ(lit_pixels(), (std::set<point>{{301, 0}, {310, 0}, {301, 9}}));
 }
 
 TEST_F(Fonts, TeletypeKeepsWhicheverCoordinateIsAllOnes)

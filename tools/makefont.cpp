@@ -109,7 +109,8 @@ bool parse(std::istream& in, font_image& image, source_error& error)
             code = -1;
     }
     if (code >= 0) {
-        error = {number, "the source ends after " + std::to_string(row) + " of the 8 rows of glyph " + glyph_name(code)};
+        error = {number, "the source ends after " + std::to_string(row) + " of the 8 rows of glyph " +
+                             glyph_name(code)};
         return false;
     }
     return true;
