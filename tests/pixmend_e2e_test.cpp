@@ -245,13 +245,14 @@ TEST_F(Pixmend, TheCursorKeepsToItsRangeAndSpaceOutsideTheSpriteStoresNothing)
     ASSERT_NE(pixmend.window, 0u) << pixmend.output();
     // Left and Up stop at 0; column 260 is outside a 10-column sprite even modulo 256;
     // Right stops at column 320 and Down at row 200, as counting back to (9, 9) shows.
-    pixmend.keys(std::vector<std::string>{"Left", "Up", "space"} + repeat("Right", 260) + std::vector<std::string>{"space"} +
-                 repeat("Right", 61) + repeat("Left", 311) + repeat("Down", 201) + repeat("Up", 191) +
-                 std::vector<std::string>{"c", "space", "F2"});
+    using keys = std::vector<std::string>;
+    pixmend.keys(keys{"Left", "Up", "space"} + repeat("Right", 260) + keys{"space"} + repeat("Right", 61) +
+                 repeat("Left", 311) + repeat("Down", 201) + repeat("Up", 191) + keys{"c", "space", "F2"});
     bytes pixels(100, 255);
     pixels[0] = 1;
     pixels[99] = 12;
-    EXPECT_TRUE(file_becomes(dir.file("walk.spr"), sprite_file(10, 10, pixels))) << hex(read_file(dir.file("walk.spr")));
+    EXPECT_TRUE(file_becomes(dir.file("walk.spr"), sprite_file(10, 10, pixels)))
+        << hex(read_file(dir.file("walk.spr")));
 }
 
 TEST_F(Pixmend, ClosingTheWindowEndsWithStatusZeroAndWritesNothing)
