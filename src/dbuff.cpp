@@ -86,53 +86,33 @@ void draw_rectangle(std::int32_t x, std::int32_t y, std::uint32_t w, std::uint32
     if (width == 0 || height == 0)
         return;
 
-    // Every row gets the same bytes: a masked left edge byte, whole interior bytes and a
-    // masked right edge byte. An edge that covers its byte whole is folded into the run,
-    // and a rectangle within one byte is a single masked write.
+    // Every row gets the same bytes: the left edge byte and the right edge byte merged
+    // under masks that cover columns x to xr, and the whole bytes between them set.
+    // Merging under a full mask is a plain store, so no edge needs a case of its own.
     const auto xr = static_cast<std::uint32_t>(x0 + width - 1);
     const std::uint32_t first = static_cast<std::uint32_t>(x0) / 8;
     const std::uint32_t last = xr / 8;
-    const auto from_x = static_cast<std::uint8_t>(0xFF << (x0 & 7));
-    const auto to_xr = static_cast<std::uint8_t>(0xFF >> (7 - (xr & 7)));
-    std::uint8_t left_mask = 0;  // applied to byte `first`; 0 for none
-    std::uint8_t right_mask = 0; // applied to byte `last`; 0 for none
-    // Bytes [run_begin, run_end) are written whole.
-    std::uint32_t run_begin = first;
-    std::uint32_t run_end = last + 1;
-    if (first == last) {
-        const auto both = static_cast<std::uint8_t>(from_x & to_xr);
-        if (both != 0xFF) {
-            left_mask = both;
-            run_end = run_begin;
-        }
-    } else {
-        if (from_x != 0xFF) {
-            left_mask = from_x;
-            run_begin = first + 1;
-        }
-        if (to_xr != 0xFF) {
-            right_mask = to_xr;
-            run_end = last;
-        }
-    }
-    const std::uint32_t run = run_end - run_begin;
+    auto left_mask = static_cast<std::uint8_t>(0xFF << (x0 & 7));
+    const auto right_mask = static_cast<std::uint8_t>(0xFF >> (7 - (xr & 7)));
+    if (first == last)
+        left_mask &= right_mask;
+    const std::uint32_t run = last > first ? last - first - 1 : 0;
     const auto rows = static_cast<std::uint32_t>(height);
     const std::uint32_t row0 = static_cast<std::uint32_t>(y0) * row_bytes;
 
     for (std::uint32_t plane = 0; plane < plane_count; ++plane) {
         const std::uint8_t value = ((color >> (3 - plane)) & 1) ? 0xFF : 0x00;
         std::uint8_t* base = dbuff.data() + plane * plane_size + row0;
-        if (run == row_bytes) {
+        if (width == screen_width) {
             // Whole rows lie next to each other: one fill for the plane.
             std::memset(base, value, rows * row_bytes);
             continue;
         }
         for (std::uint32_t r = 0; r < rows; ++r, base += row_bytes) {
-            if (left_mask)
-                merge(base[first], left_mask, value);
-            for (std::uint32_t i = run_begin; i < run_end; ++i)
-                base[i] = value;
-            if (right_mask)
+            merge(base[first], left_mask, value);
+            if (run > 0)
+                std::memset(base + first + 1, value, run);
+            if (last > first)
                 merge(base[last], right_mask, value);
         }
     }

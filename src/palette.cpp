@@ -12,78 +12,109 @@
 
 namespace {
 
-// lane_masks[b][k] is all ones when bit k of b is set: it spreads one plane byte
-// over the eight pixels it holds, leftmost pixel (bit 0) first.
-constexpr std::array<std::array<std::uint32_t, 8>, 256> make_lane_masks()
-{
-    std::array<std::array<std::uint32_t, 8>, 256> table{};
-    for (std::uint32_t b = 0; b < 256; ++b)
-        for (std::uint32_t k = 0; k < 8; ++k)
-            table[b][k] = ((b >> k) & 1) ? 0xFFFFFFFFu : 0u;
-    return table;
-}
-
-alignas(64) constexpr auto lane_masks = make_lane_masks();
-
-// What each plane adds to a pixel's word. The intensity plane may be ORed in
-// rather than added because 0xA0 | 0x5F == 0xA0 + 0x5F.
-constexpr std::array<std::uint32_t, plane_count> plane_words = {rgbx_of(8), rgbx_of(4), rgbx_of(2), rgbx_of(1)};
-static_assert((0xA0 | 0x5F) == 0xA0 + 0x5F);
-
 using row_converter = void (*)(const std::uint8_t* row, std::uint32_t* out);
 
 void convert_row_portable(const std::uint8_t* row, std::uint32_t* out)
 {
-    for (std::uint32_t i = 0; i < row_bytes; ++i, out += 8) {
-        const auto& m0 = lane_masks[row[i]];
-        const auto& m1 = lane_masks[row[i + plane_size]];
-        const auto& m2 = lane_masks[row[i + 2 * plane_size]];
-        const auto& m3 = lane_masks[row[i + 3 * plane_size]];
-        for (std::uint32_t k = 0; k < 8; ++k)
-            out[k] = (m0[k] & plane_words[0]) | (m1[k] & plane_words[1]) | (m2[k] & plane_words[2]) |
-                     (m3[k] & plane_words[3]);
-    }
+    static constexpr auto words = [] {
+        std::array<std::uint32_t, 16> table{};
+        for (std::uint32_t color = 0; color < 16; ++color)
+            table[color] = rgbx_of(static_cast<std::uint8_t>(color));
+        return table;
+    }();
+    for (std::uint32_t i = 0; i < row_bytes; ++i)
+        for (std::uint32_t k = 0; k < 8; ++k) {
+            const std::uint32_t color = ((row[i] >> k) & 1) << 3 | ((row[i + plane_size] >> k) & 1) << 2 |
+                                        ((row[i + 2 * plane_size] >> k) & 1) << 1 | ((row[i + 3 * plane_size] >> k) & 1);
+            *out++ = words[color];
+        }
 }
 
 #ifdef EDITORS_X86
-// SSE2 is part of every x86-64 processor, so this is the baseline there.
+// Both vector paths work on channel bytes rather than words: every plane bit becomes a
+// byte of 0xFF or 0x00, one per pixel; red, green and blue are 0xA0 where their plane
+// is set, ORed with 0x5F where the intensity plane is (0xA0 | 0x5F == 0xA0 + 0x5F);
+// then the bytes are interleaved into words, a zero byte lowest, blue, green, red.
+static_assert((0xA0 | 0x5F) == 0xA0 + 0x5F);
+
+// spread[b] has byte k all ones when bit k of b is set.
+constexpr std::array<std::uint64_t, 256> make_spread()
+{
+    std::array<std::uint64_t, 256> table{};
+    for (std::uint32_t b = 0; b < 256; ++b)
+        for (std::uint32_t k = 0; k < 8; ++k)
+            if ((b >> k) & 1)
+                table[b] |= std::uint64_t{0xFF} << (8 * k);
+    return table;
+}
+
+alignas(64) constexpr auto spread = make_spread();
+
+// SSE2 is part of every x86-64 processor, so this is the baseline there: 16 pixels a
+// step, the pixel bytes of a plane looked up two plane bytes at a time.
+__attribute__((target("sse2"))) __m128i spread_sse2(const std::uint8_t* plane)
+{
+    return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&spread[plane[0]])),
+                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&spread[plane[1]])));
+}
+
 __attribute__((target("sse2"))) void convert_row_sse2(const std::uint8_t* row, std::uint32_t* out)
 {
-    const __m128i w0 = _mm_set1_epi32(static_cast<int>(plane_words[0]));
-    const __m128i w1 = _mm_set1_epi32(static_cast<int>(plane_words[1]));
-    const __m128i w2 = _mm_set1_epi32(static_cast<int>(plane_words[2]));
-    const __m128i w3 = _mm_set1_epi32(static_cast<int>(plane_words[3]));
-    for (std::uint32_t i = 0; i < row_bytes; ++i, out += 8) {
-        const auto* m0 = reinterpret_cast<const __m128i*>(lane_masks[row[i]].data());
-        const auto* m1 = reinterpret_cast<const __m128i*>(lane_masks[row[i + plane_size]].data());
-        const auto* m2 = reinterpret_cast<const __m128i*>(lane_masks[row[i + 2 * plane_size]].data());
-        const auto* m3 = reinterpret_cast<const __m128i*>(lane_masks[row[i + 3 * plane_size]].data());
-        for (int half = 0; half < 2; ++half) {
-            const __m128i a = _mm_or_si128(_mm_and_si128(_mm_load_si128(m0 + half), w0),
-                                           _mm_and_si128(_mm_load_si128(m1 + half), w1));
-            const __m128i b = _mm_or_si128(_mm_and_si128(_mm_load_si128(m2 + half), w2),
-                                           _mm_and_si128(_mm_load_si128(m3 + half), w3));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out) + half, _mm_or_si128(a, b));
-        }
+    const __m128i a0 = _mm_set1_epi8(static_cast<char>(0xA0));
+    const __m128i bright = _mm_set1_epi8(0x5F);
+    const __m128i zero = _mm_setzero_si128();
+    for (std::uint32_t i = 0; i < row_bytes; i += 2, out += 16) {
+        const __m128i intensity = _mm_and_si128(spread_sse2(row + i), bright);
+        const __m128i red = _mm_or_si128(_mm_and_si128(spread_sse2(row + i + plane_size), a0), intensity);
+        const __m128i green = _mm_or_si128(_mm_and_si128(spread_sse2(row + i + 2 * plane_size), a0), intensity);
+        const __m128i blue = _mm_or_si128(_mm_and_si128(spread_sse2(row + i + 3 * plane_size), a0), intensity);
+        const __m128i zero_blue_low = _mm_unpacklo_epi8(zero, blue);
+        const __m128i zero_blue_high = _mm_unpackhi_epi8(zero, blue);
+        const __m128i green_red_low = _mm_unpacklo_epi8(green, red);
+        const __m128i green_red_high = _mm_unpackhi_epi8(green, red);
+        auto* words = reinterpret_cast<__m128i*>(out);
+        _mm_storeu_si128(words + 0, _mm_unpacklo_epi16(zero_blue_low, green_red_low));
+        _mm_storeu_si128(words + 1, _mm_unpackhi_epi16(zero_blue_low, green_red_low));
+        _mm_storeu_si128(words + 2, _mm_unpacklo_epi16(zero_blue_high, green_red_high));
+        _mm_storeu_si128(words + 3, _mm_unpackhi_epi16(zero_blue_high, green_red_high));
     }
+}
+
+// AVX2: 32 pixels a step from four plane bytes, each byte broadcast and its bits picked
+// out by a shuffle, with no table. The unpack instructions work within 128-bit halves,
+// so the pixels are placed to come out in order: the low half holds pixels 0-3, 8-11,
+// 16-19 and 24-27, the high half 4-7, 12-15, 20-23 and 28-31.
+__attribute__((target("avx2"))) __m256i spread_avx2(const std::uint8_t* plane)
+{
+    const __m256i source_byte = _mm256_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, //
+                                                 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
+    const __m256i bit = _mm256_setr_epi8(1, 2, 4, 8, 1, 2, 4, 8, 1, 2, 4, 8, 1, 2, 4, 8, //
+                                         16, 32, 64, -128, 16, 32, 64, -128, 16, 32, 64, -128, 16, 32, 64, -128);
+    std::int32_t four = 0;
+    std::memcpy(&four, plane, 4);
+    const __m256i bytes = _mm256_shuffle_epi8(_mm256_set1_epi32(four), source_byte);
+    return _mm256_cmpeq_epi8(_mm256_and_si256(bytes, bit), bit);
 }
 
 __attribute__((target("avx2"))) void convert_row_avx2(const std::uint8_t* row, std::uint32_t* out)
 {
-    const __m256i w0 = _mm256_set1_epi32(static_cast<int>(plane_words[0]));
-    const __m256i w1 = _mm256_set1_epi32(static_cast<int>(plane_words[1]));
-    const __m256i w2 = _mm256_set1_epi32(static_cast<int>(plane_words[2]));
-    const __m256i w3 = _mm256_set1_epi32(static_cast<int>(plane_words[3]));
-    for (std::uint32_t i = 0; i < row_bytes; ++i, out += 8) {
-        const auto* m0 = reinterpret_cast<const __m256i*>(lane_masks[row[i]].data());
-        const auto* m1 = reinterpret_cast<const __m256i*>(lane_masks[row[i + plane_size]].data());
-        const auto* m2 = reinterpret_cast<const __m256i*>(lane_masks[row[i + 2 * plane_size]].data());
-        const auto* m3 = reinterpret_cast<const __m256i*>(lane_masks[row[i + 3 * plane_size]].data());
-        const __m256i a = _mm256_or_si256(_mm256_and_si256(_mm256_load_si256(m0), w0),
-                                          _mm256_and_si256(_mm256_load_si256(m1), w1));
-        const __m256i b = _mm256_or_si256(_mm256_and_si256(_mm256_load_si256(m2), w2),
-                                          _mm256_and_si256(_mm256_load_si256(m3), w3));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_or_si256(a, b));
+    const __m256i a0 = _mm256_set1_epi8(static_cast<char>(0xA0));
+    const __m256i bright = _mm256_set1_epi8(0x5F);
+    const __m256i zero = _mm256_setzero_si256();
+    for (std::uint32_t i = 0; i < row_bytes; i += 4, out += 32) {
+        const __m256i intensity = _mm256_and_si256(spread_avx2(row + i), bright);
+        const __m256i red = _mm256_or_si256(_mm256_and_si256(spread_avx2(row + i + plane_size), a0), intensity);
+        const __m256i green = _mm256_or_si256(_mm256_and_si256(spread_avx2(row + i + 2 * plane_size), a0), intensity);
+        const __m256i blue = _mm256_or_si256(_mm256_and_si256(spread_avx2(row + i + 3 * plane_size), a0), intensity);
+        const __m256i zero_blue_low = _mm256_unpacklo_epi8(zero, blue);
+        const __m256i zero_blue_high = _mm256_unpackhi_epi8(zero, blue);
+        const __m256i green_red_low = _mm256_unpacklo_epi8(green, red);
+        const __m256i green_red_high = _mm256_unpackhi_epi8(green, red);
+        auto* words = reinterpret_cast<__m256i*>(out);
+        _mm256_storeu_si256(words + 0, _mm256_unpacklo_epi16(zero_blue_low, green_red_low));
+        _mm256_storeu_si256(words + 1, _mm256_unpackhi_epi16(zero_blue_low, green_red_low));
+        _mm256_storeu_si256(words + 2, _mm256_unpacklo_epi16(zero_blue_high, green_red_high));
+        _mm256_storeu_si256(words + 3, _mm256_unpackhi_epi16(zero_blue_high, green_red_high));
     }
 }
 #endif
