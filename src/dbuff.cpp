@@ -40,11 +40,18 @@ std::uint8_t get_pixel(std::uint32_t x, std::uint32_t y)
 
 void fill_screen(std::uint8_t color)
 {
-    // One fill per plane gives the same bytes as clearing everything and then
-    // setting the planes whose colour bit is 1, with each byte written only once.
-    for (std::uint32_t plane = 0; plane < plane_count; ++plane) {
-        const bool bit = (color >> (3 - plane)) & 1;
-        std::memset(dbuff.data() + plane * plane_size, bit ? 0xFF : 0x00, plane_size);
+    // Gives the same bytes as clearing everything and then setting the planes whose
+    // colour bit is 1, but writes each byte once: neighbouring planes that take the same
+    // value share one fill, so 0 and 15 are a single fill of the whole buffer.
+    const auto plane_value = [color](std::uint32_t plane) -> std::uint8_t {
+        return ((color >> (3 - plane)) & 1) ? 0xFF : 0x00;
+    };
+    for (std::uint32_t plane = 0; plane < plane_count;) {
+        std::uint32_t end = plane + 1;
+        while (end < plane_count && plane_value(end) == plane_value(plane))
+            ++end;
+        std::memset(dbuff.data() + plane * plane_size, plane_value(plane), (end - plane) * plane_size);
+        plane = end;
     }
 }
 
