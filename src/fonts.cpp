@@ -71,8 +71,9 @@ int load_font(const char* filename)
     std::FILE* file = std::fopen(filename, "rb");
     if (!file)
         return -1;
-    // A short file still fills the glyphs it covers, from glyph 0 on.
-    const bool whole = std::fread(&font, font_file_size, 1, file) == 1;
+    // A short file still fills the glyphs it covers, from glyph 0 on: read byte-wise,
+    // so that the bytes before the end of the file are sure to land in `font`.
+    const bool whole = std::fread(&font, 1, font_file_size, file) == font_file_size;
     const bool closed = std::fclose(file) == 0;
     return whole && closed ? 0 : -1;
 }

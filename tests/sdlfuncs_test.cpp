@@ -96,6 +96,23 @@ TEST_F(Screen, ACursorOffTheScreenIsNotDrawnButKeysStillCome)
     EXPECT_TRUE(std::all_of(dbuff.begin(), dbuff.end(), [](std::uint8_t byte) { return byte == 0; }));
 }
 
+TEST_F(Screen, ShowPixelPlotsATwoByTwoBlockInThePaletteColour)
+{
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    show_pixel(3, 2, 0x1C); // bits 7-4 are ignored: colour 12
+    std::vector<std::uint32_t> pixels(4 * 4);
+    const SDL_Rect area = {5, 3, 4, 4}; // the block at (6, 4)-(7, 5) and a ring around it
+    ASSERT_EQ(SDL_RenderReadPixels(renderer, &area, SDL_PIXELFORMAT_RGBX8888, pixels.data(), 4 * 4), 0)
+        << SDL_GetError();
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const bool inside = x >= 1 && x <= 2 && y >= 1 && y <= 2;
+            EXPECT_EQ(pixels[static_cast<std::size_t>(y * 4 + x)], inside ? rgbx_of(12) : 0u) << x << ", " << y;
+        }
+    EXPECT_TRUE(std::all_of(dbuff.begin(), dbuff.end(), [](std::uint8_t byte) { return byte == 0; }));
+}
+
 TEST_F(Screen, UpdateScreenKeepsToTheSurfacesRowPitch)
 {
     // A surface whose rows lie further apart than 1280 bytes, as SDL may one day give.
