@@ -2,6 +2,7 @@
 
 #include "dbuff.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -97,6 +98,33 @@ int load_bitmap(const char* filename, bitmap& bitmap, std::uint8_t& width, std::
         fail_loading(file);
     std::fclose(file);
     return 0;
+}
+
+std::string read_sprite_file(std::span<const std::uint8_t> file, bitmap& sprite)
+{
+    if (file.size() < 2)
+        return "the file is " + std::to_string(file.size()) + " bytes long; a sprite file has at least 2";
+    const std::uint8_t width = file[0];
+    const std::uint8_t height = file[1];
+    const std::size_t size = pixel_count(width, height);
+    if (file.size() - 2 < size)
+        return "a " + std::to_string(width) + " x " + std::to_string(height) + " sprite needs " +
+               std::to_string(2 + size) + " bytes; the file has " + std::to_string(file.size());
+    if (allocate_bitmap(width, height, sprite) != 0)
+        return "out of memory";
+    std::copy_n(file.begin() + 2, size, sprite.bitmap);
+    return "";
+}
+
+std::vector<std::uint8_t> write_sprite_file(const bitmap& sprite)
+{
+    const std::size_t size = pixel_count(sprite.width, sprite.height);
+    std::vector<std::uint8_t> file(2 + size);
+    file[0] = sprite.width;
+    file[1] = sprite.height;
+    if (size != 0)
+        std::copy_n(sprite.bitmap, size, file.begin() + 2);
+    return file;
 }
 
 void draw_mob_side(std::uint32_t x, std::uint32_t y, const entitybitmap& bitmap, std::uint8_t side)

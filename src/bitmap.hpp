@@ -7,6 +7,9 @@
 #include "structs.hpp"
 
 #include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
 
 // Allocates width x height pixel bytes (contents undefined) and stores the block,
 // height and width in `retval` either way. Returns 1 when no memory was had, else 0;
@@ -33,6 +36,14 @@ void draw_bitmap(std::uint32_t x, std::uint32_t y, const bitmap& bitmap);
 // the process with status 1; a failed allocation prints "Out of memory!" and does
 // the same. Returns 0 otherwise. A sprite with no pixels loads as an empty sprite.
 int load_bitmap(const char* filename, bitmap& bitmap, std::uint8_t& width, std::uint8_t& height);
+
+// Reads the sprite file held in `file` into a newly allocated `sprite` (the caller
+// frees its block with std::free). Returns "" on success, else one sentence saying
+// what is wrong: a file too short for its dimensions is refused, not padded.
+std::string read_sprite_file(std::span<const std::uint8_t> file, bitmap& sprite);
+
+// The bytes of `sprite` as a sprite file: exactly 2 + width x height of them.
+std::vector<std::uint8_t> write_sprite_file(const bitmap& sprite);
 
 // Draws one face of `bitmap` with its top-left corner at (x, y), skipping transparent
 // pixels: side 0 front, 1 left, 2 right, 3 back, 4 top, any other bottom.

@@ -3,6 +3,7 @@
 #include "dbuff.hpp"
 
 #include <cstdio>
+#include <cstring>
 
 struct font font{};
 
@@ -76,4 +77,19 @@ int load_font(const char* filename)
     const bool whole = std::fread(&font, 1, font_file_size, file) == font_file_size;
     const bool closed = std::fclose(file) == 0;
     return whole && closed ? 0 : -1;
+}
+
+std::string read_font_file(std::span<const std::uint8_t> file, struct font& result)
+{
+    if (file.size() < font_file_size)
+        return "the file is " + std::to_string(file.size()) + " bytes long; a font file has " +
+               std::to_string(font_file_size);
+    std::memcpy(&result, file.data(), font_file_size);
+    return "";
+}
+
+std::vector<std::uint8_t> write_font_file(const struct font& source)
+{
+    const auto* data = reinterpret_cast<const std::uint8_t*>(&source);
+    return {data, data + font_file_size};
 }

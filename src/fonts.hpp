@@ -8,6 +8,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
 
 struct fontchar {
     std::array<std::uint8_t, 8> bitmap; // bitmap[r] is pixel row r, row 0 at the top
@@ -38,3 +41,24 @@ void teletype_print(std::uint32_t x, std::uint32_t y, std::uint8_t color, const 
 // or -1 when the file cannot be opened, is shorter than 2048 bytes (the glyphs it
 // covers are loaded all the same) or cannot be closed.
 int load_font(const char* filename);
+
+// Reads the font file held in `file` into `result`. Returns "" on success, else one
+// sentence saying what is wrong: a file shorter than 2048 bytes is refused, not padded
+// with blank glyphs; a longer one uses its first 2048 bytes.
+std::string read_font_file(std::span<const std::uint8_t> file, struct font& result);
+
+// The 2048 bytes of `source` as a font file.
+std::vector<std::uint8_t> write_font_file(const struct font& source);
+
+// `row` with its bits in the opposite order, for formats whose rows put the leftmost
+// pixel in the most significant bit:  0x01 <-> 0x80, 0x06 <-> 0x60.
+constexpr std::uint8_t mirror_row(std::uint8_t row)
+{
+    std::uint8_t mirrored = 0;
+    for (int bit = 0; bit < 8; ++bit)
+        if (row & (1u << bit))
+            mirrored |= static_cast<std::uint8_t>(0x80u >> bit);
+    return mirrored;
+}
+
+static_assert(mirror_row(0x01) == 0x80 && mirror_row(0x06) == 0x60 && mirror_row(0xF1) == 0x8F);

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -46,8 +47,8 @@ void reset_chr(std::uint8_t chr)
 
 int save_font(const char* filename)
 {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(&font);
-    return replace_file(filename, data, font_file_size) == 0 ? 0 : -1;
+    const std::vector<std::uint8_t> file = write_font_file(font);
+    return replace_file(filename, file.data(), file.size()) == 0 ? 0 : -1;
 }
 
 int glyfmend_main(int argc, char** argv)

@@ -32,12 +32,7 @@ bool is_space(char c)
 
 int save_bitmap(const char* filename, const bitmap& bitmap)
 {
-    const std::size_t size = static_cast<std::size_t>(bitmap.width) * bitmap.height;
-    std::vector<std::uint8_t> file(2 + size);
-    file[0] = bitmap.width;
-    file[1] = bitmap.height;
-    if (size != 0)
-        std::copy_n(bitmap.bitmap, size, file.begin() + 2);
+    const std::vector<std::uint8_t> file = write_sprite_file(bitmap);
     const int result = replace_file(filename, file.data(), file.size());
     if (result != 0)
         std::puts("Error while saving");

@@ -311,10 +311,12 @@ finished_run run_program(const std::vector<std::string>& argv, const std::string
 {
     temp_dir logs;
     const std::string out = logs.file("stdout");
-    const pid_t pid = spawn(argv, cwd, out, "");
+    const std::string err = logs.file("stderr");
+    const pid_t pid = spawn(argv, cwd, out, err);
     finished_run result;
     result.status = reap(pid, limit);
     result.output = read_text(out);
+    result.errors = read_text(err);
     return result;
 }
 

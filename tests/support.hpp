@@ -51,6 +51,7 @@ bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds lim
 struct finished_run {
     int status = -1;     // exit status, 128 + signal when killed, -1 when it did not end in time
     std::string output;  // everything printed on standard output
+    std::string errors;  // everything printed on standard error
 };
 
 // Runs `argv` (argv[0] is the program's path) in folder `cwd` and waits for its end.

@@ -1,0 +1,19 @@
+// gzip compression of data held in memory, for compressed console fonts.
+#pragma once
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+// The largest output gunzip gives: far more than any 8 x 8 font needs.
+inline constexpr std::size_t max_gunzip_size = 4u << 20;
+
+// True when `data` starts with the gzip magic bytes 1F 8B.
+bool is_gzip(std::span<const std::uint8_t> data);
+
+// Decompresses the gzip stream `data` into `result`. Returns "" on success, else one
+// sentence that says what is wrong (corrupt, truncated, or larger than max_gunzip_size).
+std::string gunzip(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& result);
+
+// Compresses `data` as one gzip stream.
+std::vector<std::uint8_t> gzip(std::span<const std::uint8_t> data);

@@ -1,0 +1,39 @@
+// Sprites and font sheets as PNG images, in memory. Every function returns "" on
+// success, else one sentence that says what is wrong, naming the pixel to blame where
+// there is one; on failure the output is left alone.
+//
+// A sprite is written as an 8-bit indexed PNG whose 256 palette entries are the
+// editor's colours of v & 15, but for entry 255, which is fully transparent, so the
+// pixel indices are the sprite's own bytes. A font is a sheet of 16 x 16 cells of
+// 8 x 8 pixels, 128 x 128 in all: glyph b in the cell at ((b mod 16) * 8, (b div 16) * 8),
+// set pixels opaque white, clear pixels transparent black.
+//
+// `scale` (1-64) enlarges a written image, every pixel an N x N block; a read image
+// is taken as such an enlargement and every block must be of one colour.
+#pragma once
+#include "fonts.hpp"
+#include "structs.hpp"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+inline constexpr std::uint32_t max_scale = 64;
+
+// Reads a PNG of any colour type, depth and interlacing as a sprite, allocating its
+// pixel block with allocate_bitmap (the caller frees it). A PNG with exactly the
+// palette above is taken index for index; otherwise alpha below 128 is transparent and
+// an opaque colour must be one of the 16, or with `nearest` the nearest of them.
+std::string read_png_sprite(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest, bitmap& sprite);
+
+// Writes `sprite` as described above. A sprite with no pixels is an error.
+std::string write_png_sprite(const bitmap& sprite, std::uint32_t scale, std::vector<std::uint8_t>& png);
+
+// Reads a 128 x 128 (times `scale`) sheet: a pixel is set when it is opaque (alpha at
+// least 128, a tRNS colour key counting as transparent) and light (luma at least 128),
+// or with `invert` opaque and dark.
+std::string read_png_sheet(std::span<const std::uint8_t> png, std::uint32_t scale, bool invert, struct font& result);
+
+// Writes the sheet of `source`.
+std::string write_png_sheet(const struct font& source, std::uint32_t scale, std::vector<std::uint8_t>& png);
