@@ -1,0 +1,204 @@
+// pixconv run as a user runs it: exit statuses, one-line errors, outputs left alone on
+// failure, the sample knight through an enlarged PNG, and a real console font in and out.
+#include "support.hpp"
+
+#include "fonts.hpp"
+#include "gzipdata.hpp"
+#include "psffile.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+finished_run pixconv(const temp_dir& dir, const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv{PIXCONV_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run_program(argv, dir.path, std::chrono::minutes(2));
+}
+
+bool is_one_line(const std::string& text)
+{
+    return !text.empty() && text.back() == '\n' && std::count(text.begin(), text.end(), '\n') == 1;
+}
+
+// Reads a PSF file as a font, gzip-compressed or not; fails the test when it cannot.
+struct font psf_font(const std::string& path)
+{
+    bytes data = read_file(path);
+    if (is_gzip(data)) {
+        bytes plain;
+        EXPECT_EQ(gunzip(data, plain), "") << path;
+        data = plain;
+    }
+    struct font result{};
+    std::string warning;
+    EXPECT_EQ(read_psf(data, result, warning), "") << path;
+    EXPECT_EQ(warning, "") << path;
+    return result;
+}
+
+bool same_glyphs(const struct font& a, const struct font& b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+} // namespace
+
+TEST(Pixconv, UsageErrorsExitWithTwoAndOneLineAndWriteNothing)
+{
+    temp_dir dir;
+    write_file(dir.file("in.spr"), {1, 1, 4});
+    const std::vector<std::vector<std::string>> cases = {
+        {"--bogus", "in.spr", "out.png"},
+        {"in.spr"},
+        {"in.spr", "out.png", "third.png"},
+        {"in.spr", "out.txt"},
+        {"in.png", "out.png"},
+        {"in.png", "out.h"},
+        {"in.h", "out.spr"},
+        {"in.spr", "out.fnt"},
+        {"--font", "in.spr", "out.png"},
+        {"in.spr", "out.h", "--scale", "4"},
+        {"in.spr", "out.png", "--scale", "65"},
+        {"in.spr", "out.png", "--scale"},
+        {"in.spr", "out.h", "--name", "2cool"},
+    };
+    for (const auto& args : cases) {
+        std::string joined;
+        for (const std::string& arg : args)
+            joined += arg + " ";
+        const finished_run run = pixconv(dir, args);
+        EXPECT_EQ(run.status, 2) << joined;
+        EXPECT_TRUE(is_one_line(run.errors) && run.errors.rfind("pixconv: ", 0) == 0) << joined << run.errors;
+        EXPECT_EQ(run.output, "") << joined;
+    }
+    EXPECT_EQ(list_dir(dir.path), std::vector<std::string>{"in.spr"});
+}
+
+TEST(Pixconv, HelpAndVersionGoToStandardOutput)
+{
+    temp_dir dir;
+    const finished_run help = pixconv(dir, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.output.rfind("Usage: pixconv [options] INPUT OUTPUT\n", 0), 0u) << help.output;
+    const finished_run version = pixconv(dir, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "pixconv 1.0.0\n");
+}
+
+TEST(Pixconv, AFailedConversionNamesTheFileAndLeavesTheOutputAsItWas)
+{
+    temp_dir dir;
+    const bytes old = {'o', 'l', 'd'};
+    write_file(dir.file("out.png"), old);
+    write_file(dir.file("short.spr"), {3, 2, 1, 2});
+    write_file(dir.file("empty.spr"), {5, 0});
+    write_file(dir.file("short.fnt"), bytes(2047, 0xFF));
+
+    struct expected_failure {
+        std::vector<std::string> args;
+        std::string errors;
+    };
+    const std::vector<expected_failure> cases = {
+        {{"short.spr", "out.png"}, "pixconv: short.spr: a 3 x 2 sprite needs 8 bytes; the file has 4\n"},
+        {{"missing.spr", "out.png"}, "pixconv: missing.spr: No such file or directory\n"},
+        {{"short.fnt", "out.png"}, "pixconv: short.fnt: the file is 2047 bytes long; a font file has 2048\n"},
+        {{"--sprite", "out.png", "out.h"}, ""}, // not a PNG at all: the reader's own words
+        {{"empty.spr", "out.png"}, ""},         // nothing to draw: blamed on the output
+    };
+    for (const auto& [args, errors] : cases) {
+        const finished_run run = pixconv(dir, args);
+        EXPECT_EQ(run.status, 1) << args[0];
+        if (!errors.empty())
+            EXPECT_EQ(run.errors, errors);
+        const std::string blamed = args[0] == "empty.spr" ? "out.png" : args[args.size() - 2];
+        EXPECT_TRUE(is_one_line(run.errors) && run.errors.rfind("pixconv: " + blamed + ": ", 0) == 0)
+            << run.errors;
+        EXPECT_EQ(read_file(dir.file("out.png")), old) << args[0];
+    }
+    EXPECT_FALSE(file_exists(dir.file("out.h")));
+
+    const finished_run nowhere = pixconv(dir, {"empty.spr", "no/such/folder/out.spr"});
+    EXPECT_EQ(nowhere.status, 1);
+    EXPECT_EQ(nowhere.errors, "pixconv: no/such/folder/out.spr: cannot be written: No such file or directory\n");
+}
+
+TEST(Pixconv, TheKnightGoesToAnEnlargedPngAndBackByteForByte)
+{
+    temp_dir dir;
+    const bytes knight = read_file(std::string(ASSETS_DIR) + "/hero.spr");
+    ASSERT_GE(knight.size(), 2u);
+    write_file(dir.file("hero.spr"), knight);
+
+    // Options may stand before or after the file names.
+    ASSERT_EQ(pixconv(dir, {"hero.spr", "--scale", "8", "Hero.PNG"}).status, 0);
+    const bytes png = read_file(dir.file("Hero.PNG"));
+    ASSERT_GE(png.size(), 24u);
+    const auto be32 = [&](std::size_t at) {
+        return std::uint32_t{png[at]} << 24 | std::uint32_t{png[at + 1]} << 16 | std::uint32_t{png[at + 2]} << 8 | png[at + 3];
+    };
+    EXPECT_EQ(be32(16), 8u * knight[0]); // IHDR width and height
+    EXPECT_EQ(be32(20), 8u * knight[1]);
+    EXPECT_EQ(std::system(("pngcheck -q " + dir.file("Hero.PNG") + " > /dev/null").c_str()), 0);
+
+    ASSERT_EQ(pixconv(dir, {"--scale=8", "Hero.PNG", "back.spr"}).status, 0);
+    EXPECT_EQ(read_file(dir.file("back.spr")), knight);
+    // At the wrong scale the blocks do not line up with the pixels.
+    EXPECT_EQ(pixconv(dir, {"--scale", "3", "Hero.PNG", "wrong.spr"}).status, 1);
+}
+
+TEST(Pixconv, AConsoleFontComesInAndGoesOutWithTheSameGlyphRows)
+{
+    const std::string console_font = "/usr/share/consolefonts/Lat15-VGA8.psf.gz";
+    ASSERT_TRUE(file_exists(console_font)) << "scripts/setup installs console-setup-linux";
+    temp_dir dir;
+    const finished_run in = pixconv(dir, {console_font, "console.fnt"});
+    ASSERT_EQ(in.status, 0) << in.errors;
+    EXPECT_EQ(in.errors, "");
+
+    struct font imported{};
+    ASSERT_EQ(read_font_file(read_file(dir.file("console.fnt")), imported), "");
+    const std::array<const char*, 8> letter_a = {
+        "..###...",
+        ".##.##..",
+        "##...##.",
+        "#######.",
+        "##...##.",
+        "##...##.",
+        "##...##.",
+        "........",
+    };
+    for (std::size_t row = 0; row < 8; ++row)
+        for (std::size_t column = 0; column < 8; ++column)
+            EXPECT_EQ((imported.chr['A'].bitmap[row] >> column & 1) != 0, letter_a[row][column] == '#')
+                << "row " << row << ", column " << column;
+
+    // Out again, compressed and in both versions: every glyph row as it came.
+    const struct font original = psf_font(console_font);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"console.fnt", "again.psf.gz"}, {"--psf1", "console.fnt", "again.psfu"}}) {
+        ASSERT_EQ(pixconv(dir, args).status, 0) << args[1];
+        EXPECT_TRUE(same_glyphs(psf_font(dir.file(args.back())), original)) << args.back();
+    }
+    EXPECT_TRUE(is_gzip(read_file(dir.file("again.psf.gz"))));
+}
+
+TEST(Pixconv, AFontHeaderIsNamedAfterItsFile)
+{
+    temp_dir dir;
+    write_file(dir.file("my-font.fnt"), read_file(DEFAULT_FONT_PATH));
+    ASSERT_EQ(pixconv(dir, {"my-font.fnt", "my-font.h"}).status, 0);
+    const bytes header = read_file(dir.file("my-font.h"));
+    EXPECT_NE(std::string(header.begin(), header.end()).find("my_font[256][8]"), std::string::npos);
+    ASSERT_EQ(pixconv(dir, {"my-font.fnt", "named.h", "--name", "title_font"}).status, 0);
+    const bytes named = read_file(dir.file("named.h"));
+    EXPECT_NE(std::string(named.begin(), named.end()).find("title_font[256][8]"), std::string::npos);
+}
