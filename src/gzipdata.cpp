@@ -32,10 +32,6 @@ std::string gunzip(std::span<const std::uint8_t> data, std::vector<std::uint8_t>
     std::size_t used_in = 0;
     std::string error;
     for (;;) {
-        if (output.size() == max_gunzip_size + 1) {
-            error = "the gzip data decompresses to more than " + std::to_string(max_gunzip_size) + " bytes";
-            break;
-        }
         const std::size_t produced = output.size();
         output.resize(std::min(max_gunzip_size + 1, std::max<std::size_t>(produced * 2, 1u << 16)));
         const std::size_t in_piece = std::min(data.size() - used_in, zlib_piece);
@@ -48,6 +44,10 @@ std::string gunzip(std::span<const std::uint8_t> data, std::vector<std::uint8_t>
         const int status = inflate(&stream, Z_NO_FLUSH);
         used_in += in_piece - stream.avail_in;
         output.resize(produced + (out_piece - stream.avail_out));
+        if (output.size() > max_gunzip_size) {
+            error = "the gzip data decompresses to more than " + std::to_string(max_gunzip_size) + " bytes";
+            break;
+        }
         if (status == Z_STREAM_END) {
             // Several gzip members in a row decompress to their contents in a row.
             if (used_in < data.size() && is_gzip(data.subspan(used_in)) && inflateReset(&stream) == Z_OK)
