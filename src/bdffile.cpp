@@ -123,7 +123,8 @@ std::string parse(std::string_view text, struct font& result)
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.size() > max_line_length)
-            return at_line(line_number, "the line is longer than " + std::to_string(max_line_length) + " characters");
+            return at_line(line_number,
+                           "the line is longer than " + std::to_string(max_line_length) + " characters");
         while (!line.empty() && (line.back() == '\r' || is_blank(line.back())))
             line.remove_suffix(1);
 

@@ -88,7 +88,8 @@ std::vector<std::uint8_t> gzip(std::span<const std::uint8_t> data)
     header.os = 3;
     deflateSetHeader(&stream, &header);
 
-    std::vector<std::uint8_t> output(deflateBound(&stream, static_cast<uLong>(std::min(data.size(), zlib_piece))) + 64);
+    const auto first_piece = static_cast<uLong>(std::min(data.size(), zlib_piece));
+    std::vector<std::uint8_t> output(deflateBound(&stream, first_piece) + 64);
     std::size_t used_in = 0;
     std::size_t produced = 0;
     for (;;) {

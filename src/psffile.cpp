@@ -13,8 +13,10 @@ constexpr std::uint8_t psf1_mode_512 = 0x01;
 
 std::uint32_t little_endian_32(std::span<const std::uint8_t> bytes, std::size_t offset)
 {
-    return static_cast<std::uint32_t>(bytes[offset]) | static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
-           static_cast<std::uint32_t>(bytes[offset + 2]) << 16 | static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value |= static_cast<std::uint32_t>(bytes[offset + i]) << (8 * i);
+    return value;
 }
 
 void put_little_endian_32(std::vector<std::uint8_t>& out, std::uint32_t value)

@@ -60,7 +60,8 @@ TEST(FontFormats, PsfAndBdfRoundTripsAreExactAndMirrorRows)
     EXPECT_EQ(psf2[32 + 0x41 * 8 + 1], 0x80);
     const bytes bdf_bytes = write_bdf(original);
     const std::string bdf(bdf_bytes.begin(), bdf_bytes.end());
-    EXPECT_NE(bdf.find("ENCODING 65\nSWIDTH 1000 0\nDWIDTH 8 0\nBBX 8 8 0 -1\nBITMAP\n82\n80\nC0\n"), std::string::npos);
+    EXPECT_NE(bdf.find("ENCODING 65\nSWIDTH 1000 0\nDWIDTH 8 0\nBBX 8 8 0 -1\nBITMAP\n82\n80\nC0\n"),
+              std::string::npos);
 
     const std::vector<std::pair<std::string, bytes>> encoded = {
         {"PSF1", psf1}, {"PSF2", psf2}, {"gzip PSF2", gzip(psf2)}, {"BDF", bdf_bytes}};
@@ -116,7 +117,8 @@ TEST(FontFormats, BdftopcfAcceptsTheWrittenBdf)
 {
     temp_dir dir;
     write_file(dir.file("font.bdf"), write_bdf(distinct_font()));
-    const finished_run run = run_program({"/usr/bin/bdftopcf", "-o", dir.file("font.pcf"), dir.file("font.bdf")}, dir.path);
+    const finished_run run =
+        run_program({"/usr/bin/bdftopcf", "-o", dir.file("font.pcf"), dir.file("font.bdf")}, dir.path);
     EXPECT_EQ(run.status, 0) << run.errors;
     EXPECT_FALSE(read_file(dir.file("font.pcf")).empty());
 }
@@ -226,20 +228,22 @@ TEST(FontFormats, CHeadersCompileAsCAndCxx)
     ASSERT_EQ(write_sprite_header(sprite, c_identifier("3-hero"), sprite_header), "");
     write_file(dir.file("sprite.h"), text_bytes(sprite_header));
     write_file(dir.file("font.h"), text_bytes(write_font_header(distinct_font(), c_identifier("int"))));
-    const std::string program = "#include \"sprite.h\"\n#include \"font.h\"\n#include \"sprite.h\"\n#include <stdio.h>\n"
-                                "int main(void) {\n"
-                                "    char size_check[_3_hero_width * _3_hero_height == 6 ? 1 : -1];\n"
-                                "    (void)size_check;\n"
-                                "    printf(\"%d %d %d %d %d\\n\", _3_hero_width, _3_hero_height, _3_hero[2], _3_hero[5],\n"
-                                "           (int)sizeof _3_hero);\n"
-                                "    printf(\"%d %d %d\\n\", int_[0x41][0], int_[0x41][7], int_[0xFF][6]);\n"
-                                "    return 0;\n}\n";
+    // Included twice: the guard must hold. The sizes must be constants C can size arrays with.
+    const std::string program =
+        "#include \"sprite.h\"\n#include \"font.h\"\n#include \"sprite.h\"\n#include <stdio.h>\n"
+        "int main(void) {\n"
+        "    char size_check[_3_hero_width * _3_hero_height == 6 ? 1 : -1];\n"
+        "    (void)size_check;\n"
+        "    printf(\"%d %d %d %d %d\\n\", _3_hero_width, _3_hero_height, _3_hero[2], _3_hero[5],\n"
+        "           (int)sizeof _3_hero);\n"
+        "    printf(\"%d %d %d\\n\", int_[0x41][0], int_[0x41][7], int_[0xFF][6]);\n"
+        "    return 0;\n}\n";
     write_file(dir.file("main.c"), text_bytes(program));
     write_file(dir.file("main.cpp"), text_bytes(program));
     for (const auto& [compiler, source] : {std::pair{"cc", "main.c"}, std::pair{"c++", "main.cpp"}}) {
-        const finished_run build = run_program({std::string("/usr/bin/") + compiler, "-Wall", "-Wextra", "-pedantic",
-                                                "-Werror", "-o", dir.file("main"), dir.file(source)},
-                                               dir.path, std::chrono::seconds(60));
+        const std::vector<std::string> command = {std::string("/usr/bin/") + compiler, "-Wall", "-Wextra", "-pedantic",
+                                                  "-Werror", "-o", dir.file("main"), dir.file(source)};
+        const finished_run build = run_program(command, dir.path, std::chrono::seconds(60));
         ASSERT_EQ(build.status, 0) << compiler << ": " << build.errors;
         const finished_run run = run_program({dir.file("main")}, dir.path);
         EXPECT_EQ(run.output, "2 3 255 9 6\n65 126 249\n") << compiler;
