@@ -1,1 +1,304 @@
 #include "bdffile.hpp"
+
+#include <charconv>
+#include <string_view>
+
+namespace {
+
+// Longer than any line a BDF file needs; X's own reader takes at most 1024 characters.
+constexpr std::size_t max_line_length = 4096;
+constexpr std::int64_t default_ascent = 7;
+constexpr std::int64_t cell_size = 8;
+
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// The first word of `rest`, which loses it and the blanks before it.
+std::string_view next_word(std::string_view& rest)
+{
+    std::size_t start = 0;
+    while (start < rest.size() && is_blank(rest[start]))
+        ++start;
+    std::size_t end = start;
+    while (end < rest.size() && !is_blank(rest[end]))
+        ++end;
+    const std::string_view word = rest.substr(start, end - start);
+    rest.remove_prefix(end);
+    return word;
+}
+
+bool parse_number(std::string_view word, std::int32_t& value)
+{
+    const char* end = word.data() + word.size();
+    const auto [stop, error] = std::from_chars(word.data(), end, value);
+    return !word.empty() && error == std::errc() && stop == end;
+}
+
+// Reads `count` numbers from `rest` into `values`; false when one is missing or malformed.
+bool parse_numbers(std::string_view rest, std::int32_t* values, int count)
+{
+    for (int i = 0; i < count; ++i)
+        if (!parse_number(next_word(rest), values[i]))
+            return false;
+    return true;
+}
+
+int hex_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::string hex_byte(std::int64_t value)
+{
+    constexpr std::string_view digits = "0123456789ABCDEF";
+    return {digits[static_cast<std::size_t>(value >> 4 & 15)], digits[static_cast<std::size_t>(value & 15)]};
+}
+
+std::string at_line(std::size_t line, const std::string& what)
+{
+    return "line " + std::to_string(line) + ": " + what;
+}
+
+struct box {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t x_offset = 0;
+    std::int32_t y_offset = 0;
+};
+
+std::string describe(const box& b)
+{
+    return std::to_string(b.width) + " x " + std::to_string(b.height) + " at offset (" +
+           std::to_string(b.x_offset) + ", " + std::to_string(b.y_offset) + ")";
+}
+
+// The glyph between STARTCHAR and ENDCHAR that is being read.
+struct glyph_reading {
+    std::size_t line = 0; // of its STARTCHAR
+    bool has_encoding = false;
+    std::int32_t encoding = -1;
+    bool has_box = false;
+    box bounds;
+    bool kept = false;          // its code is 0-255, so it goes into the font
+    std::int64_t top_row = 0;   // cell row of its top bitmap row
+    std::int32_t rows_read = 0; // bitmap rows so far
+    fontchar cell{};
+
+    bool in_font() const { return has_encoding && encoding >= 0 && encoding <= 255; }
+    std::string name() const
+    {
+        if (in_font())
+            return "glyph 0x" + hex_byte(encoding) + " (line " + std::to_string(line) + ")";
+        return "the glyph on line " + std::to_string(line);
+    }
+};
+
+enum class section { before_start, header, properties, glyph, bitmap, done };
+
+// Reads the BDF text line by line into `result`; the public function keeps the caller's
+// font untouched when this fails.
+std::string parse(std::string_view text, struct font& result)
+{
+    section where = section::before_start;
+    std::int64_t ascent = default_ascent;
+    bool has_font_box = false;
+    box font_box;
+    bool has_count = false;
+    std::int32_t declared_count = 0;
+    std::int64_t glyphs_seen = 0;
+    glyph_reading glyph;
+
+    std::size_t line_number = 0;
+    while (!text.empty() && where != section::done) {
+        ++line_number;
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.size() > max_line_length)
+            return at_line(line_number,
+                           "the line is longer than " + std::to_string(max_line_length) + " characters");
+        while (!line.empty() && (line.back() == '\r' || is_blank(line.back())))
+            line.remove_suffix(1);
+
+        std::string_view rest = line;
+        const std::string_view keyword = next_word(rest);
+        if (keyword == "COMMENT" || (keyword.empty() && where != section::bitmap))
+            continue;
+
+        switch (where) {
+        case section::before_start:
+            if (keyword != "STARTFONT")
+                return at_line(line_number, "a BDF font starts with STARTFONT");
+            if (!next_word(rest).starts_with("2."))
+                return at_line(line_number, "only BDF versions 2.1 and 2.2 can be read");
+            where = section::header;
+            break;
+
+        case section::header:
+            if (keyword == "STARTPROPERTIES") {
+                where = section::properties;
+            } else if (keyword == "FONTBOUNDINGBOX") {
+                std::int32_t values[4];
+                if (!parse_numbers(rest, values, 4))
+                    return at_line(line_number, "FONTBOUNDINGBOX needs four numbers");
+                font_box = {values[0], values[1], values[2], values[3]};
+                has_font_box = true;
+            } else if (keyword == "CHARS") {
+                if (!parse_number(next_word(rest), declared_count) || declared_count < 0)
+                    return at_line(line_number, "CHARS needs a number of glyphs");
+                has_count = true;
+            } else if (keyword == "STARTCHAR") {
+                if (!has_count)
+                    return at_line(line_number, "STARTCHAR comes before CHARS");
+                if (++glyphs_seen > declared_count)
+                    return at_line(line_number, "there are more glyphs than CHARS says (" +
+                                                    std::to_string(declared_count) + ")");
+                glyph = {};
+                glyph.line = line_number;
+                where = section::glyph;
+            } else if (keyword == "ENDFONT") {
+                if (!has_count)
+                    return "the font has no CHARS line";
+                if (glyphs_seen != declared_count)
+                    return "the font has " + std::to_string(glyphs_seen) + " glyphs, but CHARS says " +
+                           std::to_string(declared_count);
+                where = section::done;
+            }
+            break;
+
+        case section::properties:
+            if (keyword == "ENDPROPERTIES") {
+                where = section::header;
+            } else if (keyword == "FONT_ASCENT") {
+                std::int32_t value = 0;
+                if (!parse_number(next_word(rest), value))
+                    return at_line(line_number, "FONT_ASCENT needs a number");
+                ascent = value;
+            }
+            break;
+
+        case section::glyph:
+            if (keyword == "ENCODING") {
+                if (!parse_number(next_word(rest), glyph.encoding))
+                    return at_line(line_number, "ENCODING needs a number");
+                glyph.has_encoding = true;
+            } else if (keyword == "BBX") {
+                std::int32_t values[4];
+                if (!parse_numbers(rest, values, 4))
+                    return at_line(line_number, "BBX needs four numbers");
+                glyph.bounds = {values[0], values[1], values[2], values[3]};
+                glyph.has_box = true;
+            } else if (keyword == "BITMAP") {
+                if (!glyph.has_encoding)
+                    return "the glyph on line " + std::to_string(glyph.line) + " has no ENCODING";
+                if (!glyph.has_box) {
+                    if (!has_font_box)
+                        return glyph.name() + " has no BBX, and the font no FONTBOUNDINGBOX";
+                    glyph.bounds = font_box;
+                }
+                const box& b = glyph.bounds;
+                if (b.width < 0 || b.height < 0)
+                    return glyph.name() + " has a negative size in its BBX";
+                glyph.kept = glyph.in_font();
+                glyph.top_row = ascent - (std::int64_t{b.y_offset} + b.height);
+                // A glyph with no pixels has nothing to place, wherever its box is.
+                const bool fits = b.width == 0 || b.height == 0 ||
+                                  (b.x_offset >= 0 && std::int64_t{b.x_offset} + b.width <= cell_size &&
+                                   glyph.top_row >= 0 && ascent - b.y_offset <= cell_size);
+                if (glyph.kept && !fits)
+                    return glyph.name() + " is " + describe(b) + " and does not fit the 8 x 8 cell";
+                where = section::bitmap;
+            } else if (keyword == "STARTCHAR" || keyword == "ENDFONT" || keyword == "ENDCHAR") {
+                return at_line(line_number, glyph.name() + " has no BITMAP");
+            }
+            break;
+
+        case section::bitmap: {
+            const box& b = glyph.bounds;
+            if (keyword == "ENDCHAR") {
+                if (glyph.rows_read != b.height)
+                    return at_line(line_number, glyph.name() + " has " + std::to_string(glyph.rows_read) +
+                                                    " bitmap rows; its BBX says " + std::to_string(b.height));
+                if (glyph.kept)
+                    result.chr[static_cast<std::size_t>(glyph.encoding)] = glyph.cell;
+                where = section::header;
+                break;
+            }
+            if (glyph.rows_read == b.height)
+                return at_line(line_number, glyph.name() + " has more bitmap rows than its BBX says (" +
+                                                std::to_string(b.height) + ")");
+            const std::size_t digits_needed = (static_cast<std::size_t>(b.width) + 7) / 8 * 2;
+            if (line.size() < digits_needed)
+                return at_line(line_number, "a bitmap row of " + glyph.name() + " needs " +
+                                                std::to_string(digits_needed) + " hexadecimal digits");
+            for (const char c : line)
+                if (hex_value(c) < 0)
+                    return at_line(line_number, "a bitmap row of " + glyph.name() +
+                                                    " holds a character that is not a hexadecimal digit");
+            if (glyph.kept && b.width > 0) {
+                // The row's first byte holds the leftmost pixel in its top bit; pixels past
+                // the box's width are padding.
+                const auto bits = static_cast<std::uint8_t>(hex_value(line[0]) << 4 | hex_value(line[1]));
+                const auto pixels = static_cast<std::uint8_t>(mirror_row(bits) & ((1u << b.width) - 1));
+                glyph.cell.bitmap[static_cast<std::size_t>(glyph.top_row + glyph.rows_read)] =
+                    static_cast<std::uint8_t>(pixels << b.x_offset);
+            }
+            ++glyph.rows_read;
+            break;
+        }
+
+        case section::done:
+            break;
+        }
+    }
+    if (where == section::before_start)
+        return "the file is empty";
+    if (where != section::done)
+        return "the file ends before ENDFONT";
+    return "";
+}
+
+} // namespace
+
+std::string read_bdf(std::span<const std::uint8_t> bdf, struct font& result)
+{
+    struct font parsed {};
+    const std::string error = parse({reinterpret_cast<const char*>(bdf.data()), bdf.size()}, parsed);
+    if (error.empty())
+        result = parsed;
+    return error;
+}
+
+std::vector<std::uint8_t> write_bdf(const struct font& source)
+{
+    // 8 pixels at 72 dots per inch make an 8-point font, so a glyph's scalable width of
+    // 8 pixels is exactly 1000 thousandths of the point size.
+    std::string text =
+        "STARTFONT 2.1\n"
+        "FONT -misc-glyfmend-medium-r-normal--8-80-72-72-c-80-misc-fontspecific\n"
+        "SIZE 8 72 72\n"
+        "FONTBOUNDINGBOX 8 8 0 -1\n"
+        "STARTPROPERTIES 3\n"
+        "FONT_ASCENT 7\n"
+        "FONT_DESCENT 1\n"
+        "SPACING \"C\"\n"
+        "ENDPROPERTIES\n"
+        "CHARS 256\n";
+    for (std::size_t code = 0; code < 256; ++code) {
+        text += "STARTCHAR char" + std::to_string(code) + "\nENCODING " + std::to_string(code) +
+                "\nSWIDTH 1000 0\nDWIDTH 8 0\nBBX 8 8 0 -1\nBITMAP\n";
+        for (const std::uint8_t row : source.chr[code].bitmap)
+            text += hex_byte(mirror_row(row)) + "\n";
+        text += "ENDCHAR\n";
+    }
+    text += "ENDFONT\n";
+    return {text.begin(), text.end()};
+}

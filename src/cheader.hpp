@@ -7,14 +7,17 @@
 #include <string_view>
 
 // `name` made a valid C identifier: characters other than letters, digits and '_'
-// become '_', and a leading digit (or an empty name) gets a '_' in front.
+// become '_', a leading digit (or an empty name) gets a '_' in front, and a C or C++
+// keyword gets one behind.
 std::string c_identifier(std::string_view name);
 
-// Writes `sprite` as NAME_width, NAME_height and NAME[], the pixel bytes row by row
-// (255 transparent). Returns "" on success, else one sentence saying what is wrong
-// (a sprite with no pixels has no picture to write). `name` must be an identifier.
+// Writes `sprite` into `header` as the enumerators NAME_width and NAME_height and the
+// array `static const unsigned char NAME[]`, the pixel bytes row by row (255
+// transparent). Returns "" on success, else one sentence saying what is wrong (a sprite
+// with no pixels has no picture to write). `name` must be an identifier.
 std::string write_sprite_header(const bitmap& sprite, std::string_view name, std::string& header);
 
-// Writes `source` as NAME[256][8], with a comment per glyph giving its code and,
-// when printable, its character. `name` must be an identifier.
+// Writes `source` as `static const unsigned char NAME[256][8]`, NAME[code][row] the
+// font file's byte (bit 0 the leftmost pixel), with a comment per glyph giving its
+// code and, when printable, its character. `name` must be an identifier.
 std::string write_font_header(const struct font& source, std::string_view name);

@@ -12,8 +12,10 @@ inline constexpr std::size_t max_gunzip_size = 4u << 20;
 bool is_gzip(std::span<const std::uint8_t> data);
 
 // Decompresses the gzip stream `data` into `result`. Returns "" on success, else one
-// sentence that says what is wrong (corrupt, truncated, or larger than max_gunzip_size).
+// sentence that says what is wrong (corrupt, truncated, or larger than max_gunzip_size),
+// leaving `result` as it was. Several gzip members in a row decompress one after another.
 std::string gunzip(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& result);
 
-// Compresses `data` as one gzip stream.
+// Compresses `data` as one gzip stream with no time stamp: the same data always gives
+// the same bytes.
 std::vector<std::uint8_t> gzip(std::span<const std::uint8_t> data);
