@@ -361,7 +361,7 @@ std::string read_png_sheet(std::span<const std::uint8_t> png, std::uint32_t scal
         const colour c = source.at(x, y);
         // Rec. 601 luma, the weighting of a television's grey.
         const std::uint32_t luma = (299u * c.red + 587u * c.green + 114u * c.blue) / 1000;
-        value = c.alpha >= 128 && (luma >= 128) != invert;
+        value = c.alpha >= 128 && ((luma >= 128) != invert);
         return std::string();
     }, set);
     if (!error.empty())
