@@ -3,13 +3,18 @@
 // there is one; on failure the output is left alone.
 //
 // A sprite is written as an 8-bit indexed PNG whose 256 palette entries are the
-// editor's colours of v & 15, but for entry 255, which is fully transparent, so the
-// pixel indices are the sprite's own bytes. A font is a sheet of 16 x 16 cells of
-// 8 x 8 pixels, 128 x 128 in all: glyph b in the cell at ((b mod 16) * 8, (b div 16) * 8),
-// set pixels opaque white, clear pixels transparent black.
+// editor's colours of v & 15, but for entry 255, which is transparent black (tRNS),
+// so the pixel indices are the sprite's own bytes. A font is a sheet of 16 x 16 cells
+// of 8 x 8 pixels, 128 x 128 in all: glyph b in the cell at ((b mod 16) * 8,
+// (b div 16) * 8), glyph row 0 at the top, bit 0 at the cell's left; set pixels opaque
+// white, clear pixels transparent black (a 1-bit indexed PNG). Writers give the same
+// bytes every time.
 //
 // `scale` (1-64) enlarges a written image, every pixel an N x N block; a read image
-// is taken as such an enlargement and every block must be of one colour.
+// is taken as such an enlargement, and every pixel of a block must give the same
+// sprite value or glyph bit. Readers take any bytes: the size is checked from the
+// header before pixel memory is taken (at most 255 x 255 or exactly 128 x 128, times
+// the scale), and an indexed pixel past the end of its palette is an error.
 #pragma once
 #include "fonts.hpp"
 #include "structs.hpp"
@@ -24,15 +29,16 @@ inline constexpr std::uint32_t max_scale = 64;
 // Reads a PNG of any colour type, depth and interlacing as a sprite, allocating its
 // pixel block with allocate_bitmap (the caller frees it). A PNG with exactly the
 // palette above is taken index for index; otherwise alpha below 128 is transparent and
-// an opaque colour must be one of the 16, or with `nearest` the nearest of them.
+// an opaque colour must be one of the 16, or with `nearest` the nearest of them by
+// squared RGB distance, the lower index on a tie.
 std::string read_png_sprite(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest, bitmap& sprite);
 
 // Writes `sprite` as described above. A sprite with no pixels is an error.
 std::string write_png_sprite(const bitmap& sprite, std::uint32_t scale, std::vector<std::uint8_t>& png);
 
 // Reads a 128 x 128 (times `scale`) sheet: a pixel is set when it is opaque (alpha at
-// least 128, a tRNS colour key counting as transparent) and light (luma at least 128),
-// or with `invert` opaque and dark.
+// least 128, a tRNS colour key counting as transparent) and light (luma at least 128,
+// luma being (299 R + 587 G + 114 B) / 1000), or with `invert` opaque and dark.
 std::string read_png_sheet(std::span<const std::uint8_t> png, std::uint32_t scale, bool invert, struct font& result);
 
 // Writes the sheet of `source`.
