@@ -117,8 +117,9 @@ TEST(Pixconv, AFailedConversionNamesTheFileAndLeavesTheOutputAsItWas)
     for (const auto& [args, errors] : cases) {
         const finished_run run = pixconv(dir, args);
         EXPECT_EQ(run.status, 1) << args[0];
-        if (!errors.empty())
+        if (!errors.empty()) {
             EXPECT_EQ(run.errors, errors);
+        }
         const std::string blamed = args[0] == "empty.spr" ? "out.png" : args[args.size() - 2];
         EXPECT_TRUE(is_one_line(run.errors) && run.errors.rfind("pixconv: " + blamed + ": ", 0) == 0)
             << run.errors;
