@@ -150,7 +150,7 @@ TEST_F(Glyfmend, AMissingFileStartsBlankAndF2CreatesIt)
     EXPECT_EQ(shows(program, editor_picture(blank_font, 0)), "");
 
     program.keys({"F2"});
-    EXPECT_TRUE(wait_until([&] { return file_is(path, blank_font); })) << read_file(path).size() << " bytes";
+    EXPECT_TRUE(program.waits_for([&] { return file_is(path, blank_font); })) << read_file(path).size() << " bytes";
     EXPECT_EQ(program.output(), "");
     program.close();
     EXPECT_EQ(program.wait_exit(), 0);
@@ -176,7 +176,7 @@ TEST_F(Glyfmend, KeysMoveTheCursorWithinTheGlyphAndToggleItsPixels)
     expected[255 * 8 + 7] = 0x80;
     expected[255 * 8 + 6] = 0x40;
     expected[1 * 8 + 6] = 0x40;
-    EXPECT_TRUE(wait_until([&] { return file_is(path, expected); }));
+    EXPECT_TRUE(program.waits_for([&] { return file_is(path, expected); }));
     EXPECT_EQ(read_file(path), expected);
     EXPECT_EQ(shows(program, editor_picture(expected, 1), 6, 6), "");
 }
@@ -220,7 +220,7 @@ TEST_F(Glyfmend, KeyZeroClearsTheGlyphUnderEditButKeypadZeroDoesNot)
     program.keys(repeat("KP_Add", 65) + std::vector<std::string>{"KP_Insert", "KP_Add", "0", "F2"});
     bytes expected = default_font();
     std::fill(expected.begin() + 'B' * 8, expected.begin() + 'B' * 8 + 8, 0);
-    EXPECT_TRUE(wait_until([&] { return file_is(path, expected); }));
+    EXPECT_TRUE(program.waits_for([&] { return file_is(path, expected); }));
     EXPECT_EQ(read_file(path), expected);
     EXPECT_EQ(shows(program, editor_picture(expected, 'B')), "");
 }
@@ -237,7 +237,7 @@ TEST_F(Glyfmend, WithTwoArgumentsTheFileIsNotReadButF2ReplacesIt)
     program.keys({"space", "F2"});
     bytes expected = blank_font;
     expected[0] = 0x01;
-    EXPECT_TRUE(wait_until([&] { return file_is(path, expected); }));
+    EXPECT_TRUE(program.waits_for([&] { return file_is(path, expected); }));
     EXPECT_EQ(read_file(path), expected);
 }
 
@@ -255,7 +255,7 @@ TEST_F(Glyfmend, F2WritesBackWhatWasLoadedFromLongAndShortFiles)
         editor program({GLYFMEND_PATH, long_path}, dir.path);
         ASSERT_NE(program.window, 0u) << program.output();
         program.keys({"F2"});
-        EXPECT_TRUE(wait_until([&] { return file_is(long_path, font); }));
+        EXPECT_TRUE(program.waits_for([&] { return file_is(long_path, font); }));
         EXPECT_EQ(read_file(long_path), font);
     }
 
@@ -269,7 +269,7 @@ TEST_F(Glyfmend, F2WritesBackWhatWasLoadedFromLongAndShortFiles)
         program.keys({"F2"});
         bytes expected = short_file;
         expected.resize(2048, 0);
-        EXPECT_TRUE(wait_until([&] { return file_is(short_path, expected); }));
+        EXPECT_TRUE(program.waits_for([&] { return file_is(short_path, expected); }));
         EXPECT_EQ(read_file(short_path), expected);
         EXPECT_EQ(program.output(), "");
     }
@@ -326,7 +326,7 @@ TEST_F(Glyfmend, AFailedSaveOnAFullFileSystemKeepsTheOldFileAndTheEditorGoesOn)
     ASSERT_NE(program.window, 0u) << program.output();
 
     program.keys({"space", "F2"});
-    EXPECT_TRUE(wait_until([&] { return program.output() == "Error while saving\n"; })) << program.output();
+    EXPECT_TRUE(program.waits_for([&] { return program.output() == "Error while saving\n"; })) << program.output();
     EXPECT_EQ(read_file(path), old_font);
     EXPECT_TRUE(program.running());
 
@@ -335,7 +335,7 @@ TEST_F(Glyfmend, AFailedSaveOnAFullFileSystemKeepsTheOldFileAndTheEditorGoesOn)
     program.keys({"F2"});
     bytes edited = old_font;
     edited[0] ^= 0x01;
-    EXPECT_TRUE(wait_until([&] { return file_is(path, edited); }));
+    EXPECT_TRUE(program.waits_for([&] { return file_is(path, edited); }));
     EXPECT_EQ(read_file(path), edited);
     EXPECT_EQ(program.output(), "Error while saving\n");
 }
@@ -353,7 +353,7 @@ TEST_F(Glyfmend, AFailedSaveOnAReadOnlyFolderKeepsTheOldFileAndTheEditorGoesOn)
     ASSERT_NE(program.window, 0u) << program.output();
 
     program.keys({"space", "F2", "F2"});
-    EXPECT_TRUE(wait_until([&] { return program.output() == "Error while saving\nError while saving\n"; }))
+    EXPECT_TRUE(program.waits_for([&] { return program.output() == "Error while saving\nError while saving\n"; }))
         << program.output();
     EXPECT_EQ(read_file(path), old_font);
     EXPECT_EQ(list_dir(disk.path), std::vector<std::string>{"font.fnt"});

@@ -46,14 +46,15 @@ bytes hero()
     return read_file(std::string(ASSETS_DIR) + "/hero.spr");
 }
 
-bool file_becomes(const std::string& path, const bytes& expected)
+// Whether `program` comes to leave `expected` in the file at `path`.
+bool file_becomes(const editor& program, const std::string& path, const bytes& expected)
 {
-    return wait_until([&] { return read_file(path) == expected; });
+    return program.waits_for([&] { return read_file(path) == expected; });
 }
 
 bool output_becomes(const editor& program, const std::string& expected)
 {
-    return wait_until([&] { return program.output() == expected; });
+    return program.waits_for([&] { return program.output() == expected; });
 }
 
 // Stands in for xxd when a comparison fails.
@@ -64,6 +65,20 @@ std::string hex(const bytes& data)
     for (std::size_t n = 0; n < data.size() && n < 64; ++n)
         text += {digits[data[n] >> 4], digits[data[n] & 15], ' '};
     return text + "(" + std::to_string(data.size()) + " bytes)";
+}
+
+// The pixels of a sprite file that are not transparent, as "(x, y) = value" lines.
+std::string stored_pixels(const bytes& file)
+{
+    if (file.size() < 2)
+        return hex(file);
+    std::string text = std::to_string(file[0]) + " x " + std::to_string(file[1]) + ", " +
+                       std::to_string(file.size()) + " bytes\n";
+    for (std::size_t n = 2; n < file.size() && file[0] != 0; ++n)
+        if (file[n] != 255)
+            text += "(" + std::to_string((n - 2) % file[0]) + ", " + std::to_string((n - 2) / file[0]) +
+                    ") = " + std::to_string(file[n]) + "\n";
+    return text;
 }
 
 class Pixmend : public ::testing::Test {
@@ -141,7 +156,7 @@ TEST_F(Pixmend, ANewSpriteIsTransparentOverTheBackdropAndF2WritesIt)
 
     // Choosing a value stores nothing.
     pixmend.keys({"7", "F2"});
-    EXPECT_TRUE(file_becomes(dir.file("new.spr"), sprite_file(16, 16))) << hex(read_file(dir.file("new.spr")));
+    EXPECT_TRUE(file_becomes(pixmend, dir.file("new.spr"), sprite_file(16, 16))) << hex(read_file(dir.file("new.spr")));
     EXPECT_EQ(read_file(dir.file("new.spr")).size(), 258u);
     EXPECT_TRUE(pixmend.running());
     EXPECT_EQ(pixmend.output(), "");
@@ -157,7 +172,7 @@ TEST_F(Pixmend, DimensionsAreKeptModulo256AndAnExistingFileIsNotRead)
     EXPECT_EQ(shot.pixel(64, 21), blue);
     EXPECT_EQ(shot.pixel(40, 22), blue);
     pixmend.keys({"F2"});
-    EXPECT_TRUE(file_becomes(dir.file("old.spr"), sprite_file(44, 2))) << hex(read_file(dir.file("old.spr")));
+    EXPECT_TRUE(file_becomes(pixmend, dir.file("old.spr"), sprite_file(44, 2))) << hex(read_file(dir.file("old.spr")));
 }
 
 TEST_F(Pixmend, CSpaceF2OnAOneByOneSpriteWritesTwelve)
@@ -165,7 +180,7 @@ TEST_F(Pixmend, CSpaceF2OnAOneByOneSpriteWritesTwelve)
     editor pixmend({PIXMEND_PATH, "dot.spr", "1", "1"}, dir.path);
     ASSERT_NE(pixmend.window, 0u) << pixmend.output();
     pixmend.keys({"c", "space", "F2"});
-    EXPECT_TRUE(file_becomes(dir.file("dot.spr"), bytes{1, 1, 12})) << hex(read_file(dir.file("dot.spr")));
+    EXPECT_TRUE(file_becomes(pixmend, dir.file("dot.spr"), bytes{1, 1, 12})) << hex(read_file(dir.file("dot.spr")));
 }
 
 TEST_F(Pixmend, EveryValueKeyPicksItsValueAndOtherKeysPickNothing)
@@ -179,7 +194,7 @@ TEST_F(Pixmend, EveryValueKeyPicksItsValueAndOtherKeysPickNothing)
     keys = keys + std::vector<std::string>{"KP_End", "h", "space", "Right", "1", "space", "g", "space", "F2"};
     pixmend.keys(keys);
     const bytes expected = sprite_file(19, 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 15, 255, 255});
-    EXPECT_TRUE(file_becomes(dir.file("all.spr"), expected)) << hex(read_file(dir.file("all.spr")));
+    EXPECT_TRUE(file_becomes(pixmend, dir.file("all.spr"), expected)) << hex(read_file(dir.file("all.spr")));
 }
 
 TEST_F(Pixmend, TheBackdropShowsTheSelectedValueAndPixelsShowAsBlocks)
@@ -231,7 +246,7 @@ TEST_F(Pixmend, ALoadedSpriteIsShownAndSavedBackWithoutItsExcessBytes)
         }
 
     pixmend.keys({"F2"});
-    EXPECT_TRUE(file_becomes(dir.file("art/hero.spr"), hero())) << hex(read_file(dir.file("art/hero.spr")));
+    EXPECT_TRUE(file_becomes(pixmend, dir.file("art/hero.spr"), hero())) << hex(read_file(dir.file("art/hero.spr")));
     struct stat st{};
     ASSERT_EQ(lstat(dir.file("hero.spr").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
@@ -241,18 +256,21 @@ TEST_F(Pixmend, ALoadedSpriteIsShownAndSavedBackWithoutItsExcessBytes)
 
 TEST_F(Pixmend, TheCursorKeepsToItsRangeAndSpaceOutsideTheSpriteStoresNothing)
 {
-    editor pixmend({PIXMEND_PATH, "walk.spr", "10", "10"}, dir.path);
+    // The widest sprite, 200 rows high, ends close to where the cursor stops (column 320,
+    // row 200), so few keys lead back from there onto a pixel that can be stored.
+    editor pixmend({PIXMEND_PATH, "walk.spr", "255", "200"}, dir.path);
     ASSERT_NE(pixmend.window, 0u) << pixmend.output();
-    // Left and Up stop at 0; column 260 is outside a 10-column sprite even modulo 256;
-    // Right stops at column 320 and Down at row 200, as counting back to (9, 9) shows.
+    // Left and Up stop at 0. Column 260 is outside the sprite, though 260 modulo 256 is
+    // column 4, inside it. Two keys past each stop, 66 Left and one Up reach the last
+    // pixel (254, 199) only if Right stopped at column 320 and Down at row 200.
     using keys = std::vector<std::string>;
-    pixmend.keys(keys{"Left", "Up", "space"} + repeat("Right", 260) + keys{"space"} + repeat("Right", 61) +
-                 repeat("Left", 311) + repeat("Down", 201) + repeat("Up", 191) + keys{"c", "space", "F2"});
-    bytes pixels(100, 255);
+    pixmend.keys(keys{"Left", "Up", "space"} + repeat("Right", 260) + keys{"space"} + repeat("Right", 62) +
+                 repeat("Left", 66) + repeat("Down", 202) + keys{"Up", "c", "space", "F2"});
+    bytes pixels(255 * 200, 255);
     pixels[0] = 1;
-    pixels[99] = 12;
-    EXPECT_TRUE(file_becomes(dir.file("walk.spr"), sprite_file(10, 10, pixels)))
-        << hex(read_file(dir.file("walk.spr")));
+    pixels[255 * 199 + 254] = 12;
+    EXPECT_TRUE(file_becomes(pixmend, dir.file("walk.spr"), sprite_file(255, 200, pixels)))
+        << stored_pixels(read_file(dir.file("walk.spr")));
 }
 
 TEST_F(Pixmend, ClosingTheWindowEndsWithStatusZeroAndWritesNothing)
@@ -278,7 +296,7 @@ TEST_F(Pixmend, ASpriteWithNoPixelsShowsNothingAndSavesAsTwoBytes)
     editor pixmend({PIXMEND_PATH, "flat.spr", "0", "5"}, dir.path);
     ASSERT_NE(pixmend.window, 0u) << pixmend.output();
     pixmend.keys({"space", "F2"});
-    EXPECT_TRUE(file_becomes(dir.file("flat.spr"), bytes{0, 5})) << hex(read_file(dir.file("flat.spr")));
+    EXPECT_TRUE(file_becomes(pixmend, dir.file("flat.spr"), bytes{0, 5})) << hex(read_file(dir.file("flat.spr")));
     const screenshot shot = pixmend.shot();
     for (const auto& [x, y] : {std::pair{21, 20}, {20, 21}, {20, 24}, {19, 20}})
         EXPECT_EQ(shot.pixel(x, y), blue) << "at " << x << ", " << y;
@@ -289,7 +307,7 @@ TEST_F(Pixmend, ASpriteWithNoPixelsShowsNothingAndSavesAsTwoBytes)
     editor loaded({PIXMEND_PATH, "wide.spr"}, dir.path);
     ASSERT_NE(loaded.window, 0u) << loaded.output();
     loaded.keys({"F2"});
-    EXPECT_TRUE(file_becomes(dir.file("wide.spr"), bytes{5, 0})) << hex(read_file(dir.file("wide.spr")));
+    EXPECT_TRUE(file_becomes(loaded, dir.file("wide.spr"), bytes{5, 0})) << hex(read_file(dir.file("wide.spr")));
     EXPECT_TRUE(loaded.running());
 }
 
@@ -331,7 +349,7 @@ TEST_F(Pixmend, ASaveIntoAFullFileSystemKeepsTheOldFileAndEditingGoesOn)
     // With room again the same sprite, as edited, is saved.
     ASSERT_TRUE(pixmend.running());
     pixmend.keys({"F2"});
-    EXPECT_TRUE(file_becomes(path, sprite_file(100, 100, {12}))) << hex(read_file(path));
+    EXPECT_TRUE(file_becomes(pixmend, path, sprite_file(100, 100, {12}))) << hex(read_file(path));
     EXPECT_EQ(pixmend.output(), "Error while saving\n");
 }
 

@@ -159,7 +159,7 @@ TEST_F(DisplayProbe, ShowsTheFrameBufferAtTwiceItsSizeAndClosesLikeAWindowManage
     EXPECT_EQ(shot.pixel(2, 150), 0x000000u);
 
     probe.keys({"space", "F2"});
-    EXPECT_TRUE(wait_until([&] { return probe.output() == "key 44\nkey 59\n"; })) << probe.output();
+    EXPECT_TRUE(probe.waits_for([&] { return probe.output() == "key 44\nkey 59\n"; })) << probe.output();
 
     probe.close();
     EXPECT_EQ(probe.wait_exit(), 0);

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -297,12 +298,16 @@ void tmpfs_mount::fill_up()
 bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit)
 {
     const auto deadline = clock_type::now() + limit;
+    // A screenshot costs the test a few milliseconds of processor time; polling it every
+    // 5 ms would take a core the program needs on a two-core machine.
+    auto pause = std::chrono::milliseconds(5);
     for (;;) {
         if (done())
             return true;
         if (clock_type::now() >= deadline)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 3 / 2, std::chrono::milliseconds(50));
     }
 }
 
@@ -353,7 +358,7 @@ editor::editor(const std::vector<std::string>& argv, const std::string& cwd)
             window = window_of(pid);
             return window != 0 || !running();
         },
-        std::chrono::seconds(20));
+        hang_limit);
 }
 
 editor::~editor()
@@ -383,12 +388,23 @@ std::string editor::title() const
     return result;
 }
 
-void editor::keys(const std::vector<std::string>& names) const
+void editor::keys(const std::vector<std::string>& names)
 {
+    keys_typed += names.size();
     std::vector<std::string> argv = {"/usr/bin/xdotool", "key", "--window", std::to_string(window), "--delay", "1"};
     argv.insert(argv.end(), names.begin(), names.end());
     const pid_t typist = spawn(argv, "", "", "");
-    reap(typist, std::chrono::seconds(60));
+    reap(typist, hang_limit + per_key_limit * names.size());
+}
+
+std::chrono::milliseconds editor::patience() const
+{
+    return hang_limit + per_key_limit * keys_typed;
+}
+
+bool editor::waits_for(const std::function<bool()>& done) const
+{
+    return wait_until(done, patience());
 }
 
 screenshot editor::shot() const
@@ -400,23 +416,33 @@ screenshot editor::shot() const
     result.width = image->width;
     result.height = image->height;
     result.rgb.resize(static_cast<std::size_t>(result.width) * result.height);
+    // Xvfb's 24-bit screen gives 32-bit pixels, blue byte first; reading them straight
+    // from the image is many times cheaper than XGetPixel, which matters while polling.
+    const bool direct = image->bits_per_pixel == 32 && image->byte_order == LSBFirst;
     for (int y = 0; y < result.height; ++y)
-        for (int x = 0; x < result.width; ++x)
-            result.rgb[static_cast<std::size_t>(y) * result.width + x] =
-                static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF);
+        for (int x = 0; x < result.width; ++x) {
+            std::uint32_t value = 0;
+            if (direct) {
+                const auto* p = reinterpret_cast<const unsigned char*>(image->data) +
+                                static_cast<std::size_t>(y) * static_cast<std::size_t>(image->bytes_per_line) +
+                                4 * static_cast<std::size_t>(x);
+                value = std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
+            } else {
+                value = static_cast<std::uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF;
+            }
+            result.rgb[static_cast<std::size_t>(y) * result.width + x] = value;
+        }
     XDestroyImage(image);
     return result;
 }
 
-screenshot editor::shot_until(const std::function<bool(const screenshot&)>& good, std::chrono::milliseconds limit) const
+screenshot editor::shot_until(const std::function<bool(const screenshot&)>& good) const
 {
     screenshot last;
-    wait_until(
-        [&] {
-            last = shot();
-            return last.width == 640 && last.height == 400 && good(last);
-        },
-        limit);
+    waits_for([&] {
+        last = shot();
+        return last.width == 640 && last.height == 400 && good(last);
+    });
     return last;
 }
 
@@ -434,10 +460,11 @@ void editor::close() const
     XFlush(d);
 }
 
-int editor::wait_exit(std::chrono::milliseconds limit)
+int editor::wait_exit()
 {
+    // A close request queues behind the keys typed before it, so this wait scales too.
     if (status == -1)
-        status = reap(pid, limit);
+        status = reap(pid, patience());
     return status;
 }
 

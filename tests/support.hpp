@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -43,8 +44,15 @@ struct tmpfs_mount {
     bool mounted = false;
 };
 
-// Polls `done` every few milliseconds until it holds or `limit` has passed.
-bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10));
+// Every wait below ends as soon as its condition holds. Its limit only ends a real
+// hang: a minute, plus `per_key_limit` for each key typed into a program, since on a
+// busy two-core machine under sanitizers a key can take a dozen milliseconds.
+inline constexpr std::chrono::milliseconds hang_limit = std::chrono::seconds(60);
+inline constexpr std::chrono::milliseconds per_key_limit = std::chrono::milliseconds(50);
+
+// Polls `done` until it holds or `limit` has passed; the pause between polls grows
+// from 5 to 50 ms, so that a costly check leaves the processor to the program.
+bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = hang_limit);
 
 // ---- A program run from start to end without a window ----
 
@@ -56,7 +64,7 @@ struct finished_run {
 
 // Runs `argv` (argv[0] is the program's path) in folder `cwd` and waits for its end.
 finished_run run_program(const std::vector<std::string>& argv, const std::string& cwd,
-                         std::chrono::milliseconds limit = std::chrono::seconds(20));
+                         std::chrono::milliseconds limit = hang_limit);
 
 // ---- A program driven through its window in the test's own X server ----
 
@@ -87,21 +95,28 @@ struct editor {
 
     std::string title() const;
     // Types the keys, named as xdotool names them ("space", "F2", "Right", "KP_Add").
-    void keys(const std::vector<std::string>& names) const;
+    // Returns once they are sent, usually long before the program has handled them.
+    void keys(const std::vector<std::string>& names);
+    // The limit for a wait on this program: hang_limit plus per_key_limit for every
+    // key typed so far.
+    std::chrono::milliseconds patience() const;
+    // Polls `done` until it holds or patience() has passed.
+    bool waits_for(const std::function<bool()>& done) const;
     screenshot shot() const;
-    // Waits for a screenshot for which `good` holds; returns the last one taken.
-    screenshot shot_until(const std::function<bool(const screenshot&)>& good,
-                          std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+    // Waits for a screenshot for which `good` holds, within patience(); returns the
+    // last one taken.
+    screenshot shot_until(const std::function<bool(const screenshot&)>& good) const;
     // Asks the window to close, as a window manager does (WM_DELETE_WINDOW).
     void close() const;
     bool running() const;
-    // Waits for the program's end: its exit status, 128 + signal, or -1 after `limit`.
-    int wait_exit(std::chrono::milliseconds limit = std::chrono::seconds(10));
+    // Waits for the program's end: its exit status, 128 + signal, or -1 after patience().
+    int wait_exit();
     std::string output() const; // standard output so far
 
     pid_t pid = -1;
     unsigned long window = 0;
     std::string output_path;
     int status = -1;
+    std::size_t keys_typed = 0;
     temp_dir logs;
 };
