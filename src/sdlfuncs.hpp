@@ -30,7 +30,8 @@ void update_screen();
 // dbuff itself. A close of the window ends the process here with status 0.
 SDL_Scancode get_input(std::uint32_t x, std::uint32_t y);
 
-// Destroys the renderer and the window, shuts SDL down and exits with status 0.
+// Destroys the renderer and the window, shuts SDL down and exits with status 0, even
+// when the X server complains about a window already gone.
 [[noreturn]] void exit_program();
 
 // Sets the renderer's draw colour to palette colour `color` (bits 7-4 ignored).
