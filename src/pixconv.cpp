@@ -63,7 +63,7 @@ struct options {
     bool nearest = false;
     bool invert = false;
     bool psf1 = false;
-    std::string name;
+    std::string name; // the C array's name, for a header output
 };
 
 bool ends_with(const std::string& text, std::string_view ending)
@@ -124,6 +124,13 @@ bool parse_scale(const std::string& text, std::uint32_t& scale)
         return false;
     scale = static_cast<std::uint32_t>(std::stoul(text));
     return scale >= 1 && scale <= max_scale;
+}
+
+// The stem of `path`: its last component without the ending.
+std::string stem_of(const std::string& path)
+{
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    return name.substr(0, name.find('.'));
 }
 
 bool is_identifier(const std::string& text)
@@ -230,6 +237,8 @@ int parse_command_line(int argc, char** argv, options& result)
         return usage_error("--psf1 applies to a PSF output");
     if (!result.name.empty() && out != format::header)
         return usage_error("--name applies to a C header output");
+    if (result.name.empty())
+        result.name = c_identifier(stem_of(result.output.path));
     return -1;
 }
 
@@ -258,13 +267,6 @@ std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data)
     return problem;
 }
 
-// The stem of `path`: its last component without the ending.
-std::string stem_of(const std::string& path)
-{
-    std::string name = path.substr(path.find_last_of('/') + 1);
-    return name.substr(0, name.find('.'));
-}
-
 std::vector<std::uint8_t> text_bytes(const std::string& text)
 {
     return {text.begin(), text.end()};
@@ -286,8 +288,7 @@ std::string write_sprite(const options& opts, const bitmap& sprite, std::vector<
         return write_png_sprite(sprite, opts.scale, out);
     case format::header: {
         std::string header;
-        const std::string problem = write_sprite_header(
-            sprite, opts.name.empty() ? c_identifier(stem_of(opts.output.path)) : opts.name, header);
+        const std::string problem = write_sprite_header(sprite, opts.name, header);
         out = text_bytes(header);
         return problem;
     }
@@ -334,8 +335,7 @@ std::string write_font(const options& opts, const struct font& source, std::vect
         out = write_bdf(source);
         return "";
     case format::header:
-        out = text_bytes(
-            write_font_header(source, opts.name.empty() ? c_identifier(stem_of(opts.output.path)) : opts.name));
+        out = text_bytes(write_font_header(source, opts.name));
         return "";
     default:
         out = write_font_file(source);

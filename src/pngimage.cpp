@@ -86,10 +86,12 @@ std::string check_scale(std::uint32_t scale)
     return "";
 }
 
-// Reads the signature and header only, so that the caller can refuse the size before
-// any pixel memory is taken.
-std::string open_png(std::span<const std::uint8_t> png, context& ctx, spng_ihdr& header)
+// Checks the scale and reads the signature and header only, so that the caller can
+// refuse the size before any pixel memory is taken.
+std::string open_png(std::span<const std::uint8_t> png, std::uint32_t scale, context& ctx, spng_ihdr& header)
 {
+    if (std::string error = check_scale(scale); !error.empty())
+        return error;
     ctx.reset(spng_ctx_new(0));
     if (!ctx)
         return "out of memory";
@@ -264,11 +266,9 @@ std::string encode_indexed(std::uint32_t width, std::uint32_t height, std::uint8
 
 std::string read_png_sprite(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest, bitmap& sprite)
 {
-    if (std::string error = check_scale(scale); !error.empty())
-        return error;
     context ctx;
     spng_ihdr header{};
-    if (std::string error = open_png(png, ctx, header); !error.empty())
+    if (std::string error = open_png(png, scale, ctx, header); !error.empty())
         return error;
     const std::uint32_t limit = max_sprite_size * scale;
     if (header.width > limit || header.height > limit)
@@ -342,11 +342,9 @@ std::string write_png_sprite(const bitmap& sprite, std::uint32_t scale, std::vec
 
 std::string read_png_sheet(std::span<const std::uint8_t> png, std::uint32_t scale, bool invert, struct font& result)
 {
-    if (std::string error = check_scale(scale); !error.empty())
-        return error;
     context ctx;
     spng_ihdr header{};
-    if (std::string error = open_png(png, ctx, header); !error.empty())
+    if (std::string error = open_png(png, scale, ctx, header); !error.empty())
         return error;
     const std::uint32_t size = sheet_size * scale;
     if (header.width != size || header.height != size)
