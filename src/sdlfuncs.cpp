@@ -3,7 +3,11 @@
 #include "dbuff.hpp"
 #include "palette.hpp"
 
+#ifdef __EMSCRIPTEN__
+#include "webplatform.hpp" // the browser's wait for events; there is no X server there
+#else
 #include <X11/Xlib.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,9 +22,20 @@ constexpr int window_width = 640;
 constexpr int window_height = 400;
 constexpr Uint32 input_wait_ms = 500;
 
+#ifndef __EMSCRIPTEN__
 int ignore_x_error(Display*, XErrorEvent*)
 {
     return 0;
+}
+#endif
+
+int wait_event_timeout(SDL_Event* event, Uint32 timeout_ms)
+{
+#ifdef __EMSCRIPTEN__
+    return web_wait_event_timeout(event, timeout_ms); // SDL's own wait polls every few ms there
+#else
+    return SDL_WaitEventTimeout(event, static_cast<int>(timeout_ms));
+#endif
 }
 
 } // namespace
@@ -80,7 +95,7 @@ SDL_Scancode get_input(std::uint32_t x, std::uint32_t y)
         ++color;
         update_screen();
         SDL_Event e;
-        if (SDL_WaitEventTimeout(&e, input_wait_ms) == 0)
+        if (wait_event_timeout(&e, input_wait_ms) == 0)
             continue;
         if (e.type == SDL_QUIT)
             exit_program();
@@ -95,7 +110,9 @@ void exit_program()
     // connection. When that message is still on its way as the window goes, the server
     // answers BadWindow, and Xlib's default handler would end a normal close with status
     // 1 (seen on a busy machine). Nothing can go wrong that matters while quitting.
+#ifndef __EMSCRIPTEN__
     XSetErrorHandler(ignore_x_error);
+#endif
     SDL_DestroyRenderer(renderer);
     SDL_DestroyWindow(window);
     SDL_Quit();

@@ -1,0 +1,143 @@
+// What the browser tests share: the site served on 127.0.0.1, Debian's Chromium driven by
+// puppeteer-core, downloads caught into a folder, waits on conditions, and the canvas read
+// back as the 320 x 200 frame-buffer picture it shows.
+'use strict';
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const puppeteer = require('puppeteer-core');
+const {serve} = require('./serve');
+
+// Only ends a real hang: every wait returns as soon as its condition holds.
+const hangLimit = 60000;
+
+async function openSite(site) {
+  const server = await serve(site, 0);
+  const browser = await puppeteer.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    args: ['--no-sandbox', '--use-gl=swiftshader', '--enable-unsafe-swiftshader', '--window-size=1000,800'],
+    defaultViewport: {width: 1000, height: 800},
+  });
+  const base = `http://127.0.0.1:${server.address().port}/`;
+  return {browser, base, close: async () => { await browser.close(); server.close(); }};
+}
+
+// A fresh profile (its own IndexedDB) whose downloads land in a temporary folder.
+async function newVisitor(site) {
+  const context = await site.browser.createBrowserContext();
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'web-downloads-'));
+  const cdp = await site.browser.target().createCDPSession();
+  await cdp.send('Browser.setDownloadBehavior',
+                 {behavior: 'allowAndName', downloadPath: folder, eventsEnabled: true, browserContextId: context.id});
+  const done = new Map();
+  const names = new Map();
+  cdp.on('Browser.downloadWillBegin', e => names.set(e.guid, e.suggestedFilename));
+  cdp.on('Browser.downloadProgress', e => {
+    if (e.state === 'completed')
+      done.set(e.guid, true);
+  });
+  const taken = new Set();
+  // Clicks `button` and returns {name, bytes} of the download it starts.
+  async function download(page, button) {
+    await click(page, button);
+    const guid = await waitUntil(() => [...done.keys()].find(g => !taken.has(g)), `a download from ${button}`);
+    taken.add(guid);
+    return {name: names.get(guid), bytes: fs.readFileSync(path.join(folder, guid))};
+  }
+  return {context, download};
+}
+
+async function waitUntil(condition, what) {
+  const deadline = Date.now() + hangLimit;
+  for (;;) {
+    const value = await condition();
+    if (value)
+      return value;
+    if (Date.now() > deadline)
+      throw new Error(`gave up waiting for ${what}`);
+    await new Promise(resolve => setTimeout(resolve, 20));
+  }
+}
+
+// Finds a control by its accessible name, as a person using a screen reader would.
+async function control(page, name) {
+  return page.waitForSelector(`::-p-aria(${name})`, {timeout: hangLimit});
+}
+
+async function click(page, name) {
+  await (await control(page, name)).click();
+}
+
+// Opens an editor page and waits until its program runs (main has reached its first wait).
+async function openEditor(visitor, base, editor) {
+  const page = await visitor.context.newPage();
+  await page.goto(base + editor + '.html');
+  await waitForEditor(page);
+  return page;
+}
+
+async function waitForEditor(page) {
+  await page.waitForFunction(() => window.Module && Module.calledRun, {timeout: hangLimit});
+}
+
+async function statusSays(page, text) {
+  await page.waitForFunction(t => document.getElementById('status').textContent.includes(t), {timeout: hangLimit},
+                             text);
+}
+
+// Types keys into the canvas, after a click has given it the focus.
+async function keys(page, list) {
+  await page.click('#canvas');
+  for (const key of list)
+    await page.keyboard.press(key);
+}
+
+// The 320 x 200 picture the canvas shows on screen, as 0xRRGGBB numbers.
+async function picture(page) {
+  const canvas = await page.$('#canvas');
+  const shot = await canvas.screenshot({encoding: 'base64'});
+  return page.evaluate(async png => {
+    const image = new Image();
+    image.src = 'data:image/png;base64,' + png;
+    await image.decode();
+    const board = Object.assign(document.createElement('canvas'), {width: image.width, height: image.height});
+    const context = board.getContext('2d');
+    context.drawImage(image, 0, 0);
+    const data = context.getImageData(0, 0, image.width, image.height).data;
+    const step = image.width / 320; // each frame-buffer pixel is a square block
+    const out = [];
+    for (let y = 0; y < 200; ++y)
+      for (let x = 0; x < 320; ++x) {
+        const i = 4 * (Math.floor((y + 0.5) * step) * image.width + Math.floor((x + 0.5) * step));
+        out.push(data[i] << 16 | data[i + 1] << 8 | data[i + 2]);
+      }
+    return out;
+  }, shot);
+}
+
+// Colour index to the RGB the editors' window shows (0xA0 a channel, 0x5F added for 8-15).
+function windowRgb(color) {
+  const bright = color & 8 ? 0x5F : 0;
+  return ((color & 4 ? 0xA0 : 0) + bright) << 16 | ((color & 2 ? 0xA0 : 0) + bright) << 8 |
+         ((color & 1 ? 0xA0 : 0) + bright);
+}
+
+// Waits until the canvas shows `expected` (320 x 200 RGB, null where anything goes);
+// returns the first difference found in the last picture, or "".
+async function shows(page, expected) {
+  let last = '';
+  const deadline = Date.now() + hangLimit;
+  for (;;) {
+    const seen = await picture(page);
+    const at = seen.findIndex((rgb, i) => expected[i] !== null && rgb !== expected[i]);
+    if (at < 0)
+      return '';
+    last = `at ${at % 320}, ${Math.floor(at / 320)}: ${seen[at].toString(16)} instead of ${expected[at].toString(16)}`;
+    if (Date.now() > deadline)
+      return last;
+  }
+}
+
+module.exports = {openSite, newVisitor, openEditor, waitForEditor, statusSays, keys, click, control, picture,
+                  windowRgb, shows, waitUntil};

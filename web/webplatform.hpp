@@ -1,0 +1,9 @@
+// What differs for the editors in a web browser, linked only into the WebAssembly build.
+// The programs' loop, key map and files stay those of the desktop.
+#pragma once
+#include <SDL.h>
+
+// Waits like SDL_WaitEventTimeout, but sleeps until SDL queues an event or `timeout_ms`
+// pass, whichever comes first, instead of waking every few milliseconds to look. Returns
+// 1 with the event taken into `event`, or 0 when the time ran out with none queued.
+int web_wait_event_timeout(SDL_Event* event, Uint32 timeout_ms);
