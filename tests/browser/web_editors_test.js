@@ -51,12 +51,11 @@ function spriteScreen(cx) {
 }
 
 test('pixmend: a new sprite drawn, saved, downloaded, shown as on the desktop, kept over a reload', async () => {
-  const visitor = await web.newVisitor(server.browser);
+  const visitor = await web.newVisitor(server);
   const page = await web.openEditor(visitor, server.base, 'pixmend');
   await typeInto(page, 'Width', '16');
   await typeInto(page, 'Height', '16');
-  await web.click(page, 'New');
-  await web.waitForEditor(page);
+  await web.restartBy(page, 'New');
   assert.deepStrictEqual(await page.evaluate(() => Module.arguments), ['sprite.spr', '16', '16']);
 
   await web.keys(page, ['KeyC', 'Space']);
@@ -87,12 +86,10 @@ test('pixmend: a new sprite drawn, saved, downloaded, shown as on the desktop, k
 
 test('glyfmend: the default font edited, saved, downloaded, exported as pixconv does, kept over a reload',
      async () => {
-  const visitor = await web.newVisitor(server.browser);
+  const visitor = await web.newVisitor(server);
   const page = await web.openEditor(visitor, server.base, 'glyfmend');
-  await web.click(page, 'New');
-  await web.waitForEditor(page);
-  await web.click(page, 'Default font');
-  await web.waitForEditor(page);
+  await web.restartBy(page, 'New');
+  await web.restartBy(page, 'Default font');
   assert.deepStrictEqual(await page.evaluate(() => Module.arguments), ['default.fnt']);
 
   await web.keys(page, [...new Array(65).fill('NumpadAdd'), 'Space', 'ArrowRight', 'Space', 'ArrowDown', 'Space',
@@ -119,10 +116,9 @@ test('glyfmend: the default font edited, saved, downloaded, exported as pixconv 
 });
 
 test('a save that the browser refuses says "Error while saving", and editing and saving go on', async () => {
-  const visitor = await web.newVisitor(server.browser);
+  const visitor = await web.newVisitor(server);
   const page = await web.openEditor(visitor, server.base, 'pixmend');
-  await web.click(page, 'Sample knight');
-  await web.waitForEditor(page);
+  await web.restartBy(page, 'Sample knight');
   const knight = fs.readFileSync(path.join(site, 'hero.spr'));
   await page.evaluate(() => {
     window.realPut = IDBObjectStore.prototype.put;

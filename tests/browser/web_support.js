@@ -81,6 +81,12 @@ async function waitForEditor(page) {
   await page.waitForFunction(() => window.Module && Module.calledRun, {timeout: hangLimit});
 }
 
+// Clicks a control that starts the editor again (the page reloads) and waits for it to run.
+async function restartBy(page, name) {
+  await Promise.all([page.waitForNavigation({timeout: hangLimit}), click(page, name)]);
+  await waitForEditor(page);
+}
+
 async function statusSays(page, text) {
   await page.waitForFunction(t => document.getElementById('status').textContent.includes(t), {timeout: hangLimit},
                              text);
@@ -139,5 +145,5 @@ async function shows(page, expected) {
   }
 }
 
-module.exports = {openSite, newVisitor, openEditor, waitForEditor, statusSays, keys, click, control, picture,
+module.exports = {openSite, newVisitor, openEditor, waitForEditor, restartBy, statusSays, keys, click, control, picture,
                   windowRgb, shows, waitUntil};
