@@ -8,6 +8,14 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define EDITORS_X86 1
+#define EDITORS_SSE2 1
+#define EDITORS_TARGET(name) __attribute__((target(name)))
+#elif defined(__wasm_simd128__) && defined(__SSE2__)
+// WebAssembly built with -msse2 -msimd128: emscripten maps the SSE2 intrinsics onto
+// WebAssembly SIMD, so the SSE2 path runs there too, and always.
+#include <emmintrin.h>
+#define EDITORS_SSE2 1
+#define EDITORS_TARGET(name)
 #endif
 
 namespace {
@@ -30,7 +38,7 @@ void convert_row_portable(const std::uint8_t* row, std::uint32_t* out)
         }
 }
 
-#ifdef EDITORS_X86
+#ifdef EDITORS_SSE2
 // Both vector paths work on channel bytes rather than words: every plane bit becomes a
 // byte of 0xFF or 0x00, one per pixel; red, green and blue are 0xA0 where their plane
 // is set, ORed with 0x5F where the intensity plane is (0xA0 | 0x5F == 0xA0 + 0x5F);
@@ -52,13 +60,13 @@ alignas(64) constexpr auto spread = make_spread();
 
 // SSE2 is part of every x86-64 processor, so this is the baseline there: 16 pixels a
 // step, the pixel bytes of a plane looked up two plane bytes at a time.
-__attribute__((target("sse2"))) __m128i spread_sse2(const std::uint8_t* plane)
+EDITORS_TARGET("sse2") __m128i spread_sse2(const std::uint8_t* plane)
 {
     return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&spread[plane[0]])),
                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&spread[plane[1]])));
 }
 
-__attribute__((target("sse2"))) void convert_row_sse2(const std::uint8_t* row, std::uint32_t* out)
+EDITORS_TARGET("sse2") void convert_row_sse2(const std::uint8_t* row, std::uint32_t* out)
 {
     const __m128i a0 = _mm_set1_epi8(static_cast<char>(0xA0));
     const __m128i bright = _mm_set1_epi8(0x5F);
@@ -79,6 +87,9 @@ __attribute__((target("sse2"))) void convert_row_sse2(const std::uint8_t* row, s
         _mm_storeu_si128(words + 3, _mm_unpackhi_epi16(zero_blue_high, green_red_high));
     }
 }
+#endif
+
+#ifdef EDITORS_X86
 
 // AVX2: 32 pixels a step from four plane bytes, each byte broadcast and its bits picked
 // out by a shuffle, with no table. The unpack instructions work within 128-bit halves,
@@ -129,6 +140,11 @@ row_converter converter_for(convert_path path)
         return __builtin_cpu_supports("sse2") ? convert_row_sse2 : nullptr;
     case convert_path::avx2:
         return __builtin_cpu_supports("avx2") ? convert_row_avx2 : nullptr;
+#elif defined(EDITORS_SSE2)
+    case convert_path::sse2:
+        return convert_row_sse2;
+    default:
+        return nullptr;
 #else
     default:
         return nullptr;
