@@ -138,3 +138,28 @@ test('a save that the browser refuses says "Error while saving", and editing and
   assert.deepStrictEqual((await visitor.download(page, 'Download')).bytes, expected);
   await visitor.context.close();
 });
+
+test('Open copies a file into storage and opens it; a file the editor refuses leaves nothing behind', async () => {
+  const visitor = await web.newVisitor(server);
+  const page = await web.openEditor(visitor, server.base, 'pixmend');
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'web-open-'));
+  const mine = Buffer.from([2, 1, 5, 255]);
+  fs.writeFileSync(path.join(dir, 'mine.spr'), mine);
+  fs.writeFileSync(path.join(dir, 'short.spr'), Buffer.from([9]));
+  const choose = async file => {
+    await Promise.all([page.waitForNavigation(), web.chooseFile(page, 'Open', path.join(dir, file))]);
+    await web.waitForEditor(page);
+  };
+  await choose('mine.spr');
+  assert.deepStrictEqual(await page.evaluate(() => Module.arguments), ['mine.spr']);
+  assert.deepStrictEqual((await visitor.download(page, 'Download')).bytes, mine);
+
+  await choose('short.spr');
+  await web.statusSays(page, 'Error while loading'); // as on the desktop, and the editor ends
+  await page.waitForFunction(() => !FS.analyzePath('/pixmend/short.spr').exists);
+  await page.reload();
+  await web.waitForEditor(page);
+  assert.deepStrictEqual(await page.evaluate(() => Module.arguments), ['mine.spr']);
+  fs.rmSync(dir, {recursive: true});
+  await visitor.context.close();
+});

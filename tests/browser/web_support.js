@@ -65,6 +65,19 @@ async function control(page, name) {
   return page.waitForSelector(`::-p-aria(${name})`, {timeout: hangLimit});
 }
 
+// Chooses `file` in the file input named `name`. Chromium's accessibility tree names a file
+// input, but its search by name alone does not find one, so the search goes by role.
+async function chooseFile(page, name, file) {
+  const cdp = await page.createCDPSession();
+  const {root} = await cdp.send('DOM.getDocument', {depth: 0});
+  const {nodes} = await cdp.send('Accessibility.queryAXTree', {nodeId: root.nodeId, role: 'button'});
+  const input = nodes.find(node => node.name && node.name.value === name);
+  if (!input)
+    throw new Error(`no file input named ${name}`);
+  await cdp.send('DOM.setFileInputFiles', {files: [file], backendNodeId: input.backendDOMNodeId});
+  await cdp.detach();
+}
+
 async function click(page, name) {
   await (await control(page, name)).click();
 }
@@ -145,5 +158,5 @@ async function shows(page, expected) {
   }
 }
 
-module.exports = {openSite, newVisitor, openEditor, waitForEditor, restartBy, statusSays, keys, click, control, picture,
+module.exports = {openSite, newVisitor, openEditor, waitForEditor, restartBy, chooseFile, statusSays, keys, click, control, picture,
                   windowRgb, shows, waitUntil};
