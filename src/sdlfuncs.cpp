@@ -2,6 +2,7 @@
 
 #include "dbuff.hpp"
 #include "palette.hpp"
+#include "presentation.hpp"
 
 #ifdef __EMSCRIPTEN__
 #include "webplatform.hpp" // the browser's wait for events; there is no X server there
