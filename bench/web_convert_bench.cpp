@@ -4,7 +4,7 @@
 // per-pixel reference, for every byte value in every plane. Exit status 1 when it does not;
 // with --check it only checks (the tests run it so).
 #include "dbuff.hpp"
-#include "palette.hpp"
+#include "presentation.hpp"
 
 #include <algorithm>
 #include <chrono>
