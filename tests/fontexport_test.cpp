@@ -5,6 +5,7 @@
 #include "charset.hpp"
 #include "pngimage.hpp"
 #include "support.hpp"
+#include "testfonts.hpp"
 #include "truetype.hpp"
 #include "woff2data.hpp"
 
@@ -18,20 +19,6 @@
 #include <string>
 
 namespace {
-
-// Every byte of every glyph from a fixed pseudo-random sequence: runs of every length,
-// pixels in column 7 and row 7, and no two glyphs alike.
-struct font lopsided_font()
-{
-    struct font result {};
-    std::uint32_t state = 12345;
-    for (fontchar& chr : result.chr)
-        for (std::uint8_t& row : chr.bitmap) {
-            state = state * 1103515245u + 12345u;
-            row = static_cast<std::uint8_t>(state >> 16);
-        }
-    return result;
-}
 
 struct font default_font()
 {
