@@ -126,4 +126,63 @@ TEST_F(FontConsumers, LoveDrawsTheBmfontAndTheTrueTypeLinePixelForPixel)
     }
 }
 
+// The line in the WOFF2 at 16 pixels, white on black, set at the page's top left; and
+// the BMFont XML through the browser's own XML parser, as web game frameworks read it.
+constexpr const char* page_head = R"(<!doctype html>
+<meta charset="utf-8">
+<style>
+@font-face { font-family: "Lop"; src: url(font.woff2) format("woff2"); }
+html, body { margin: 0; background: #000; }
+#line { font: 16px/16px "Lop"; color: #fff; white-space: pre; }
+</style>
+<div id="line">)";
+
+constexpr const char* page_tail = R"(</div>
+<script>
+(async () => {
+    const faces = await document.fonts.load('16px "Lop"');
+    const xml = new DOMParser().parseFromString(await (await fetch('font.xml')).text(), 'application/xml');
+    const attribute = (tag, name) => xml.getElementsByTagName(tag)[0]?.getAttribute(name);
+    const chars = [...xml.getElementsByTagName('char')];
+    const letter = chars.find((c) => c.getAttribute('id') === '233');
+    window.pageResult = {
+        loaded: faces.length === 1 && faces[0].status === 'loaded',
+        xml: xml.getElementsByTagName('parsererror').length === 0,
+        face: attribute('info', 'face'),
+        count: `${attribute('chars', 'count')}/${chars.length}`,
+        e: letter ? ['x', 'y', 'width', 'xadvance'].map((name) => letter.getAttribute(name)).join(',') : '',
+        page: attribute('page', 'file'),
+    };
+})();
+</script>
+)";
+
+TEST_F(FontConsumers, ChromiumShowsTheWoff2LineAt16PixelsInTwoColours)
+{
+    const temp_dir site;
+    const struct font source = lopsided_font();
+    bytes woff2, descriptor, page;
+    ASSERT_EQ(write_woff2(write_truetype(source, latin1_charset, "Lop"), woff2), "");
+    ASSERT_EQ(write_bmfont(source, latin1_charset, "Lop & Co <1>", "font_0.png", 1, bmfont_form::xml, descriptor, page), "");
+    write_file(site.file("font.woff2"), woff2);
+    write_file(site.file("font.xml"), descriptor);
+    write_file(site.file("index.html"), text_bytes(page_head + line_utf8 + page_tail));
+
+    const int width = 16 * static_cast<int>(line_codes.size()) + 16;
+    const finished_run run = run_program({"/usr/bin/env", "node", BROWSER_DIR "/font_page.mjs", site.path,
+                                          std::to_string(width), "32"},
+                                         site.path, std::chrono::minutes(3));
+    ASSERT_EQ(run.status, 0) << run.output << run.errors;
+    const std::vector<std::string> shown = lines_of(run.output);
+    ASSERT_EQ(shown.size(), 34u) << run.output << run.errors;
+    EXPECT_EQ(shown[0], R"(result {"loaded":true,"xml":true,"face":"Lop & Co <1>","count":"256/256",)"
+                        R"("e":"72,112,8,8","page":"font_0.png"})");
+    EXPECT_EQ(shown[1], "colours 2");
+    const std::vector<std::string> expected = expected_rows(source, 2);
+    for (std::size_t y = 0; y < 32; ++y) {
+        const std::string want = y < 16 ? expected[y] + std::string(16, '.') : std::string(static_cast<std::size_t>(width), '.');
+        EXPECT_EQ(shown[y + 2], want) << "row " << y;
+    }
+}
+
 } // namespace
