@@ -1,13 +1,9 @@
-// The fonts written for engines and web pages, used the way their users use them: LÖVE
-// draws a line with the BMFont and with the TrueType in the test's own X server, and
-// headless Chromium shows a line in the WOFF2 through CSS @font-face. Both pictures
-// are compared with the font's glyphs pixel for pixel.
-#include "bmfont.hpp"
-#include "charset.hpp"
+// The fonts pixconv writes for engines and web pages, used the way their users use
+// them: LÖVE draws a line with the BMFont and with the TrueType in the test's own X
+// server, and headless Chromium shows a line in the WOFF2 through CSS @font-face. Both
+// pictures are compared with the font's glyphs pixel for pixel.
 #include "support.hpp"
 #include "testfonts.hpp"
-#include "truetype.hpp"
-#include "woff2data.hpp"
 
 #include <gtest/gtest.h>
 
@@ -57,7 +53,18 @@ protected:
         std::string why;
         if (!start_x_server(why))
             GTEST_SKIP() << "no X server: " << why;
+        write_file(fonts.file("lop.fnt"), write_font_file(lopsided_font()));
     }
+    // Converts the test font into `output`, a path in `folder`.
+    void pixconv(const std::vector<std::string>& options, const std::string& output) const
+    {
+        std::vector<std::string> argv{PIXCONV_PATH};
+        argv.insert(argv.end(), options.begin(), options.end());
+        argv.insert(argv.end(), {fonts.file("lop.fnt"), output});
+        const finished_run run = run_program(argv, fonts.path);
+        ASSERT_EQ(run.status, 0) << output << ": " << run.errors;
+    }
+    temp_dir fonts;
 };
 
 // LÖVE reads files only inside its game folder; main.lua prints the drawn frame's
@@ -105,11 +112,8 @@ TEST_F(FontConsumers, LoveDrawsTheBmfontAndTheTrueTypeLinePixelForPixel)
 {
     const temp_dir game;
     const struct font source = lopsided_font();
-    bytes descriptor, page;
-    ASSERT_EQ(write_bmfont(source, latin1_charset, "Lop", "font_0.png", 1, bmfont_form::text, descriptor, page), "");
-    write_file(game.file("font.fnt"), descriptor);
-    write_file(game.file("font_0.png"), page);
-    write_file(game.file("font.ttf"), write_truetype(source, latin1_charset, "Lop"));
+    pixconv({"--bmfont"}, game.file("font.fnt")); // and font_0.png beside it
+    pixconv({}, game.file("font.ttf"));
     write_file(game.file("conf.lua"), text_bytes(love_conf));
     write_file(game.file("main.lua"), text_bytes("local text = \"" + line_utf8 + "\"\n" + love_main));
 
@@ -161,11 +165,8 @@ TEST_F(FontConsumers, ChromiumShowsTheWoff2LineAt16PixelsInTwoColours)
 {
     const temp_dir site;
     const struct font source = lopsided_font();
-    bytes woff2, descriptor, page;
-    ASSERT_EQ(write_woff2(write_truetype(source, latin1_charset, "Lop"), woff2), "");
-    ASSERT_EQ(write_bmfont(source, latin1_charset, "Lop & Co <1>", "font_0.png", 1, bmfont_form::xml, descriptor, page), "");
-    write_file(site.file("font.woff2"), woff2);
-    write_file(site.file("font.xml"), descriptor);
+    pixconv({"--name", "Lop"}, site.file("font.woff2"));
+    pixconv({"--name", "Lop & Co <1>"}, site.file("font.xml"));
     write_file(site.file("index.html"), text_bytes(page_head + line_utf8 + page_tail));
 
     const int width = 16 * static_cast<int>(line_codes.size()) + 16;
