@@ -2,10 +2,13 @@
 
 #include "bdffile.hpp"
 #include "bitmap.hpp"
+#include "bmfont.hpp"
 #include "cheader.hpp"
 #include "gzipdata.hpp"
 #include "pngimage.hpp"
 #include "psffile.hpp"
+#include "truetype.hpp"
+#include "woff2data.hpp"
 
 #include <algorithm>
 #include <array>
@@ -106,6 +109,44 @@ std::string write_font_h(const struct font& source, const settings& how, written
     return "";
 }
 
+// A BMFont page goes beside its descriptor, named after it: pixel.fnt, pixel_0.png.
+std::string write_bmfont_as(const struct font& source, const settings& how, bmfont_form form, written& out)
+{
+    const std::size_t folder_end = how.output_path.find_last_of('/') + 1;
+    const std::string file = how.output_path.substr(folder_end);
+    const std::string page_name = file.substr(0, file.find_last_of('.')) + "_0.png";
+    if (page_name.find('"') != std::string::npos)
+        return "a BMFont page's name cannot hold '\"', and this one would be " + page_name;
+    companion_file page{how.output_path.substr(0, folder_end) + page_name, {}};
+    if (std::string problem = write_bmfont(source, *how.characters, how.name, page_name, how.scale, form, out.bytes,
+                                           page.bytes);
+        !problem.empty())
+        return problem;
+    out.companions.push_back(std::move(page));
+    return "";
+}
+
+std::string write_bmfont_text(const struct font& source, const settings& how, written& out)
+{
+    return write_bmfont_as(source, how, bmfont_form::text, out);
+}
+
+std::string write_bmfont_xml(const struct font& source, const settings& how, written& out)
+{
+    return write_bmfont_as(source, how, bmfont_form::xml, out);
+}
+
+std::string write_ttf(const struct font& source, const settings& how, written& out)
+{
+    out.bytes = write_truetype(source, *how.characters, how.name);
+    return "";
+}
+
+std::string write_woff2_font(const struct font& source, const settings& how, written& out)
+{
+    return write_woff2(write_truetype(source, *how.characters, how.name), out.bytes);
+}
+
 // A row whose library is not built everywhere stands inside #if, so that the table
 // holds exactly the formats this build can handle.
 constexpr std::array formats = {
@@ -132,7 +173,16 @@ constexpr std::array formats = {
                .help = ".bdf             BDF 2.1 font (read, write)"},
     format_row{.ending = ".h", .family = "C header", .content = holds::either,
                .write_sprite = write_sprite_h, .write_font = write_font_h,
-               .help = ".h               C header (write)"},
+               .help = ".h               C header (write)", .named = naming::c_identifier},
+    format_row{.ending = ".fnt", .family = "BMFont", .content = holds::a_font, .write_font = write_bmfont_text,
+               .help = ".fnt --bmfont    BMFont text descriptor and its page NAME_0.png (write)", .in_hint = false,
+               .asked_by = "--bmfont", .named = naming::family},
+    format_row{.ending = ".xml", .family = "BMFont", .content = holds::a_font, .write_font = write_bmfont_xml,
+               .help = ".xml             BMFont XML descriptor and its page NAME_0.png (write)", .named = naming::family},
+    format_row{.ending = ".ttf", .family = "TrueType", .content = holds::a_font, .write_font = write_ttf,
+               .help = ".ttf             TrueType font of square outlines (write)", .named = naming::family},
+    format_row{.ending = ".woff2", .family = "WOFF2", .content = holds::a_font, .write_font = write_woff2_font,
+               .help = ".woff2           the TrueType font packed for web pages (write)", .named = naming::family},
 };
 
 bool ends_with(std::string_view text, std::string_view ending)
@@ -150,11 +200,19 @@ std::span<const format_row> format_table()
     return formats;
 }
 
-const format_row* format_of(std::string_view path)
+const format_row* format_of(std::string_view path, std::span<const std::string_view> given)
 {
+    const auto asked = [&](const format_row& row) {
+        return row.asked_by.empty() || std::find(given.begin(), given.end(), row.asked_by) != given.end();
+    };
     const format_row* found = nullptr;
-    for (const format_row& row : formats)
-        if (ends_with(path, row.ending) && (!found || row.ending.size() > found->ending.size()))
+    for (const format_row& row : formats) {
+        if (!ends_with(path, row.ending) || !asked(row))
+            continue;
+        const bool longer = !found || row.ending.size() > found->ending.size();
+        const bool same_but_asked = found && row.ending == found->ending && !row.asked_by.empty();
+        if (longer || same_but_asked)
             found = &row;
+    }
     return found;
 }

@@ -4,6 +4,7 @@
 // types below, whatever its module's own interface, and returns "" on success, else
 // one sentence that says what is wrong.
 #pragma once
+#include "charset.hpp"
 #include "fonts.hpp"
 #include "structs.hpp"
 
@@ -19,7 +20,8 @@ struct settings {
     bool nearest = false;    // a PNG colour not among the 16 becomes the nearest of them
     bool invert = false;     // a font sheet read has dark glyphs on a light ground
     bool psf1 = false;       // write PSF version 1 instead of 2
-    std::string name;        // the C array's name, for a header output
+    std::string name;        // the C array's name, or the family name of a font for engines and web pages
+    const charset* characters = &latin1_charset; // which character each glyph code stands for
     std::string output_path; // the main output's name, after which companion files are named
 };
 
@@ -47,6 +49,10 @@ using font_writer = std::string (*)(const struct font& source, const settings& h
 
 enum class holds { a_sprite, a_font, either };
 
+// What --name means for an output: nothing, the C array's name (an identifier), or the
+// font's family name (see family_name_problem).
+enum class naming { not_at_all, c_identifier, family };
+
 struct format_row {
     std::string_view ending; // lower case; a name ending so, in any case, is this format
     std::string_view family; // "PNG": what options and messages call it ("a PNG")
@@ -57,14 +63,19 @@ struct format_row {
     font_writer write_font = nullptr;
     std::string_view help = {};  // its line in --help after the indent; "" when it shares the line above
     bool in_hint = true;         // named in the message about an unknown ending
+    // An output option that picks this row for its ending, which otherwise means the row
+    // without one (--bmfont makes a .fnt output a BMFont descriptor); "" for none.
+    std::string_view asked_by = {};
+    naming named = naming::not_at_all; // what --name gives an output of this format
 };
 
 // Every row, in the order --help lists them.
 std::span<const format_row> format_table();
 
 // The row whose ending `path` has (the longest such ending), in any case; nullptr when
-// no row's has.
-const format_row* format_of(std::string_view path);
+// no row's has. A row asked for by an option is chosen only when `given` holds that
+// option, and then before the row of the same ending that is not.
+const format_row* format_of(std::string_view path, std::span<const std::string_view> given = {});
 
 inline bool can_read(const format_row& row)
 {

@@ -1,7 +1,9 @@
 #include "pixconv_options.hpp"
 
+#include "charset.hpp"
 #include "cheader.hpp"
 #include "pngimage.hpp"
+#include "truetype.hpp"
 
 #include <algorithm>
 #include <array>
@@ -15,9 +17,9 @@ struct option_row {
     bool takes_value = false;
     // Stores the option's effect in the command line; "" or the usage error.
     std::string (*set)(std::string_view value, command_line& line) = nullptr;
-    // Where the option does something: a side of this format family holding this
-    // content. An empty family: the option is checked elsewhere or always applies.
-    std::string_view family = {};
+    // Where the option does something: a side of one of these format families holding
+    // this content. No family: the option is checked elsewhere or always applies.
+    std::array<std::string_view, 4> families = {};
     side where = side::either;
     holds content = holds::either;
     std::string_view misuse = {}; // the usage error when it does nothing here
@@ -42,12 +44,22 @@ std::string set_scale(std::string_view value, command_line& line)
     return "";
 }
 
+// What the name must be depends on the output, so plan_conversion checks it.
 std::string set_name(std::string_view value, command_line& line)
 {
-    if (!is_identifier(value))
-        return "--name takes a C identifier, not '" + std::string(value) + "'";
     line.how.name = value;
     return "";
+}
+
+std::string set_charset(std::string_view value, command_line& line)
+{
+    line.how.characters = find_charset(value);
+    if (line.how.characters)
+        return "";
+    std::string known;
+    for (const charset* set : all_charsets())
+        known += std::string(known.empty() ? "" : " or ") + std::string(set->name);
+    return "--charset takes " + known + ", not '" + std::string(value) + "'";
 }
 
 std::string set_nearest(std::string_view, command_line& line)
@@ -86,23 +98,31 @@ static_assert(max_scale == 64, "say the new limit in the help line of --scale");
 constexpr std::array options = {
     option_row{.name = "--sprite", .help = "--sprite, --font  what a PNG or C header holds, when neither side says"},
     option_row{.name = "--font"},
-    option_row{.name = "--scale", .takes_value = true, .set = set_scale, .family = "PNG",
-               .misuse = "--scale needs a PNG side",
-               .help = "--scale N         a PNG is enlarged N times (1-64), every pixel an N x N block"},
+    option_row{.name = "--scale", .takes_value = true, .set = set_scale, .families = {"PNG", "BMFont"},
+               .misuse = "--scale needs a PNG side or a BMFont output",
+               .help = "--scale N         a PNG or BMFont page is enlarged N times (1-64), every pixel an N x N block"},
     option_row{.name = "--nearest", .set = set_nearest,
-               .family = "PNG", .where = side::input, .content = holds::a_sprite,
+               .families = {"PNG"}, .where = side::input, .content = holds::a_sprite,
                .misuse = "--nearest applies to a PNG read as a sprite",
                .help = "--nearest         a PNG colour not among the 16 becomes the nearest of them"},
     option_row{.name = "--invert", .set = set_invert,
-               .family = "PNG", .where = side::input, .content = holds::a_font,
+               .families = {"PNG"}, .where = side::input, .content = holds::a_font,
                .misuse = "--invert applies to a PNG read as a font sheet",
                .help = "--invert          a font sheet read has dark glyphs on a light ground"},
     option_row{.name = "--psf1", .set = set_psf1,
-               .family = "PSF", .where = side::output, .misuse = "--psf1 applies to a PSF output",
+               .families = {"PSF"}, .where = side::output, .misuse = "--psf1 applies to a PSF output",
                .help = "--psf1            write PSF version 1 instead of 2"},
-    option_row{.name = "--name", .takes_value = true, .set = set_name, .family = "C header", .where = side::output,
-               .misuse = "--name applies to a C header output",
-               .help = "--name IDENT      the C array's name (default: the output file's stem)"},
+    option_row{.name = "--name", .takes_value = true, .set = set_name,
+               .families = {"C header", "BMFont", "TrueType", "WOFF2"}, .where = side::output,
+               .misuse = "--name applies to a C header, BMFont, TrueType or WOFF2 output",
+               .help = "--name NAME       the C array's name, or a font's family name (default: from the output's name)"},
+    option_row{.name = "--bmfont", .families = {"BMFont"}, .where = side::output,
+               .misuse = "--bmfont applies to a .fnt or .xml output",
+               .help = "--bmfont          a .fnt output is a BMFont text descriptor, not a font file"},
+    option_row{.name = "--charset", .takes_value = true, .set = set_charset,
+               .families = {"BMFont", "TrueType", "WOFF2"}, .content = holds::a_font,
+               .misuse = "--charset applies to a BMFont, TrueType or WOFF2 font",
+               .help = "--charset NAME    which character each glyph code is: latin1 (default) or cp437"},
     option_row{.name = "--help", .set = ask_help,
                .help = "--help, --version"},
     option_row{.name = "--version", .set = ask_version},
@@ -166,10 +186,10 @@ std::string ending_hint()
 }
 
 // Finds both rows and checks that the input can be read and the output written.
-std::string find_formats(conversion& plan)
+std::string find_formats(const command_line& line, conversion& plan)
 {
     plan.input = format_of(plan.input_path);
-    plan.output = format_of(plan.output_path);
+    plan.output = format_of(plan.output_path, line.given);
     for (const auto& [row, path] : {std::pair{plan.input, plan.input_path}, std::pair{plan.output, plan.output_path}})
         if (!row)
             return path + ": " + ending_hint();
@@ -209,7 +229,9 @@ bool does_something(const option_row& option, const conversion& plan)
 {
     const auto fits = [&](const format_row& row, side here) {
         const bool content_fits = option.content == holds::either || (option.content == holds::a_sprite) == plan.sprite;
-        return (option.where == side::either || option.where == here) && row.family == option.family && content_fits;
+        const bool family_fits = std::find(option.families.begin(), option.families.end(), row.family) !=
+                                 option.families.end();
+        return (option.where == side::either || option.where == here) && family_fits && content_fits;
     };
     return fits(*plan.input, side::input) || fits(*plan.output, side::output);
 }
@@ -219,6 +241,27 @@ std::string stem_of(const std::string& path)
 {
     std::string name = path.substr(path.find_last_of('/') + 1);
     return name.substr(0, name.find('.'));
+}
+
+// --name, or the name the output's file name gives, checked for what the output does with it.
+std::string choose_name(const command_line& line, conversion& plan)
+{
+    const std::string file = plan.output_path.substr(plan.output_path.find_last_of('/') + 1);
+    const bool given = is_given(line, "--name");
+    if (plan.output->named == naming::family) {
+        if (!given)
+            plan.how.name = file.substr(0, file.find_last_of('.'));
+        const std::string problem = family_name_problem(plan.how.name);
+        if (problem.empty())
+            return "";
+        return given ? "--name '" + plan.how.name + "': " + problem
+                     : plan.output_path + ": " + problem + "; choose one with --name";
+    }
+    if (!given)
+        plan.how.name = c_identifier(stem_of(plan.output_path));
+    else if (!is_identifier(plan.how.name))
+        return "--name takes a C identifier, not '" + plan.how.name + "'";
+    return "";
 }
 
 } // namespace
@@ -246,23 +289,22 @@ std::string plan_conversion(const command_line& line, conversion& plan)
     plan.output_path = line.names[1];
     plan.how = line.how;
     plan.how.output_path = plan.output_path;
-    if (std::string problem = find_formats(plan); !problem.empty())
+    if (std::string problem = find_formats(line, plan); !problem.empty())
         return problem;
     if (std::string problem = choose_content(line, plan); !problem.empty())
         return problem;
     // Options that do nothing for these files are surely a slip; say so rather than ignore them.
     for (const option_row& option : options)
-        if (!option.family.empty() && is_given(line, option.name) && !does_something(option, plan))
+        if (!option.families[0].empty() && is_given(line, option.name) && !does_something(option, plan))
             return std::string(option.misuse);
-    if (plan.how.name.empty())
-        plan.how.name = c_identifier(stem_of(plan.output_path));
-    return "";
+    return choose_name(line, plan);
 }
 
 std::string usage_text()
 {
     std::string text = "Usage: pixconv [options] INPUT OUTPUT\n"
-                       "Converts a sprite or a font between the editors' files and PNG, PSF, BDF and C.\n"
+                       "Converts a sprite or a font between the editors' files and PNG, PSF, BDF and C,\n"
+                       "and a font into BMFont, TrueType and WOFF2 for game engines and web pages.\n"
                        "The format of each side comes from its file name's ending:\n";
     for (const format_row& row : format_table())
         if (!row.help.empty())

@@ -30,7 +30,10 @@ TEST(PixconvTables, EndingsAreFoundInAnyCaseTheLongestFirst)
     ASSERT_NE(compressed, nullptr);
     EXPECT_EQ(compressed->ending, ".psfu.gz");
     EXPECT_EQ(format_of("font.psfu")->ending, ".psfu");
-    for (const char* unknown : {"font.gz", "hero.spr.gz", "hero", "hero.png.txt", ".h.bak"})
+    const std::vector<std::string_view> bmfont = {"--bmfont"};
+    EXPECT_EQ(format_of("a.fnt", bmfont)->family, "BMFont");
+    EXPECT_EQ(format_of("a.fnt")->family, "font file");
+        for (const char* unknown : {"font.gz", "hero.spr.gz", "hero", "hero.png.txt", ".h.bak"})
         EXPECT_EQ(format_of(unknown), nullptr) << unknown;
 }
 
@@ -43,6 +46,10 @@ TEST(PixconvTables, EveryOptionIsAcceptedWhereItDoesSomethingAndRefusedElsewhere
         {{"--invert", "a.png", "b.psf"}, ""},
         {{"--psf1", "a.bdf", "B.PSFU.GZ"}, ""},
         {{"--name", "glyphs", "a.fnt", "b.h"}, ""},
+        {{"--bmfont", "--scale", "3", "a.psf", "b.FNT"}, ""},
+        {{"--bmfont", "--charset", "cp437", "--name", "My Font", "a.bdf", "b.xml"}, ""},
+        {{"--charset=latin1", "a.fnt", "b.woff2"}, ""},
+        {{"--name", "My Font", "a.fnt", "b.ttf"}, ""},
         {{"--scale", "65", "a.fnt", "b.png"}, "--scale takes a whole number from 1 to 64, not '65'"},
         {{"--nearest", "a.png", "b.fnt"}, "--nearest applies to a PNG read as a sprite"},
         {{"--invert", "a.spr", "b.png"}, "--invert applies to a PNG read as a font sheet"},
