@@ -221,11 +221,12 @@ bool has_sprite_palette(const image& source)
     return true;
 }
 
-// Encodes an indexed image row by row, so that a large scale never holds the whole
-// picture; fill_row(y, row) supplies row y. Leaves `png` alone on failure.
+// Encodes an image row by row, so that a large scale never holds the whole picture;
+// fill_row(y, row) supplies row y. An indexed image takes `plte` and `trns`, others
+// none. Leaves `png` alone on failure.
 template <typename FillRow>
-std::string encode_indexed(std::uint32_t width, std::uint32_t height, std::uint8_t depth, const spng_plte& plte,
-                           const spng_trns& trns, FillRow fill_row, std::vector<std::uint8_t>& png)
+std::string encode_rows(std::uint32_t width, std::uint32_t height, std::uint8_t color_type, std::uint8_t depth,
+                        const spng_plte* plte, const spng_trns* trns, FillRow fill_row, std::vector<std::uint8_t>& png)
 {
     const context ctx(spng_ctx_new(SPNG_CTX_ENCODER));
     if (!ctx)
@@ -234,19 +235,20 @@ std::string encode_indexed(std::uint32_t width, std::uint32_t height, std::uint8
     header.width = width;
     header.height = height;
     header.bit_depth = depth;
-    header.color_type = SPNG_COLOR_TYPE_INDEXED;
-    spng_plte plte_copy = plte;
-    spng_trns trns_copy = trns;
+    header.color_type = color_type;
+    spng_plte plte_copy = plte ? *plte : spng_plte{};
+    spng_trns trns_copy = trns ? *trns : spng_trns{};
     int error = spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
     if (!error)
         error = spng_set_ihdr(ctx.get(), &header);
-    if (!error)
+    if (!error && plte)
         error = spng_set_plte(ctx.get(), &plte_copy);
-    if (!error)
+    if (!error && trns)
         error = spng_set_trns(ctx.get(), &trns_copy);
     if (!error)
         error = spng_encode_image(ctx.get(), nullptr, 0, SPNG_FMT_PNG, SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE);
-    std::vector<std::uint8_t> row((std::size_t{width} * depth + 7) / 8);
+    const std::size_t channels = color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ? 4 : 1;
+    std::vector<std::uint8_t> row((std::size_t{width} * channels * depth + 7) / 8);
     for (std::uint32_t y = 0; !error && y < height; ++y) {
         fill_row(y, row);
         error = spng_encode_row(ctx.get(), row.data(), row.size());
@@ -260,6 +262,13 @@ std::string encode_indexed(std::uint32_t width, std::uint32_t height, std::uint8
     const auto* bytes = static_cast<const std::uint8_t*>(buffer.get());
     png.assign(bytes, bytes + length);
     return "";
+}
+
+template <typename FillRow>
+std::string encode_indexed(std::uint32_t width, std::uint32_t height, std::uint8_t depth, const spng_plte& plte,
+                           const spng_trns& trns, FillRow fill_row, std::vector<std::uint8_t>& png)
+{
+    return encode_rows(width, height, SPNG_COLOR_TYPE_INDEXED, depth, &plte, &trns, fill_row, png);
 }
 
 } // namespace
@@ -399,4 +408,23 @@ std::string write_png_sheet(const struct font& source, std::uint32_t scale, std:
                               }
                           },
                           png);
+}
+
+std::string write_png_page(const struct font& source, std::uint32_t scale, std::vector<std::uint8_t>& png)
+{
+    if (std::string error = check_scale(scale); !error.empty())
+        return error;
+    const std::uint32_t size = sheet_size * scale;
+    return encode_rows(size, size, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, 8, nullptr, nullptr,
+                       [&](std::uint32_t y, std::vector<std::uint8_t>& row) {
+                           const std::uint32_t sheet_y = y / scale;
+                           for (std::uint32_t x = 0; x < size; ++x) {
+                               const std::uint32_t sheet_x = x / scale;
+                               const std::uint8_t bits =
+                                   source.chr[(sheet_y / 8) * 16 + sheet_x / 8].bitmap[sheet_y % 8];
+                               const std::uint8_t value = (bits & (1u << (sheet_x % 8))) ? 255 : 0;
+                               std::fill_n(row.begin() + 4 * x, 4, value);
+                           }
+                       },
+                       png);
 }

@@ -43,3 +43,7 @@ std::string read_png_sheet(std::span<const std::uint8_t> png, std::uint32_t scal
 
 // Writes the sheet of `source`.
 std::string write_png_sheet(const struct font& source, std::uint32_t scale, std::vector<std::uint8_t>& png);
+
+// Writes the same sheet as a 32-bit RGBA image (white or transparent black), the form
+// game engines take as a BMFont page; read_png_sheet reads it back.
+std::string write_png_page(const struct font& source, std::uint32_t scale, std::vector<std::uint8_t>& png);
