@@ -3,6 +3,7 @@
 #include "freetypefont.hpp"
 #include "gzipdata.hpp"
 #include "support.hpp"
+#include "truetype.hpp"
 
 #include <gtest/gtest.h>
 
@@ -248,6 +249,22 @@ TEST(FreeTypeFont, PcfFromBdftopcfRoundTripsAndDamageIsRefused)
               "the font is compressed again inside, or with compress or bzip2; decompress it first");
     EXPECT_EQ(read_freetype_font(pcf, latin1_charset, 0, got), "the size must be 1 to 64 pixels");
     expect_same_font(got, original, "after failures");
+}
+
+// Outlines: our TrueType at its design size comes back as the same 2048 bytes under
+// either code page; at twice the size the doubled glyphs no longer fit.
+TEST(FreeTypeFont, TrueTypeRoundTripsAtEightPixels)
+{
+    const struct font original = random_font(4);
+    for (const charset* set : all_charsets()) {
+        SCOPED_TRACE(set->name);
+        const bytes ttf = write_truetype(original, *set, "Lopsided");
+        struct font got {};
+        ASSERT_EQ(read_freetype_font(ttf, *set, std::nullopt, got), "");
+        EXPECT_EQ(write_font_file(got), write_font_file(original));
+        EXPECT_EQ(read_freetype_font(ttf, *set, 16, got).substr(0, 50),
+                  "glyph 0x00 (U+0000) does not fit the 8 x 8 cell: i");
+    }
 }
 
 } // namespace
