@@ -3,6 +3,7 @@
 #include "bdffile.hpp"
 #include "bitmap.hpp"
 #include "cheader.hpp"
+#include "freetypefont.hpp"
 #include "gzipdata.hpp"
 #include "pngimage.hpp"
 #include "psffile.hpp"
@@ -91,6 +92,13 @@ std::string write_bdf_font(const struct font& source, const settings&, written& 
     return "";
 }
 
+// PCF, Windows, TrueType and OpenType fonts come in through FreeType, gzipped or not.
+std::string read_through_freetype(std::span<const std::uint8_t> data, const settings& how, struct font& result,
+                                  std::string&)
+{
+    return read_freetype_font(data, *how.code_page, how.size, result);
+}
+
 std::string write_sprite_h(const bitmap& sprite, const settings& how, written& out)
 {
     std::string header;
@@ -130,6 +138,14 @@ constexpr std::array formats = {
     format_row{.ending = ".bdf", .family = "BDF", .content = holds::a_font,
                .read_font = read_bdf_font, .write_font = write_bdf_font,
                .help = ".bdf             BDF 2.1 font (read, write)"},
+    format_row{.ending = ".pcf", .family = "PCF", .content = holds::a_font, .read_font = read_through_freetype,
+               .help = ".pcf .pcf.gz     X11 bitmap font (read)"},
+    format_row{.ending = ".pcf.gz", .family = "PCF", .content = holds::a_font, .read_font = read_through_freetype},
+    format_row{.ending = ".fon", .family = "Windows FON", .content = holds::a_font, .read_font = read_through_freetype,
+               .help = ".fon             Windows bitmap font, or a bare FNT so named (read)"},
+    format_row{.ending = ".ttf", .family = "TrueType", .content = holds::a_font, .read_font = read_through_freetype,
+               .help = ".ttf .otf        TrueType or OpenType font, outlines or bitmap strikes (read)"},
+    format_row{.ending = ".otf", .family = "OpenType", .content = holds::a_font, .read_font = read_through_freetype},
     format_row{.ending = ".h", .family = "C header", .content = holds::either,
                .write_sprite = write_sprite_h, .write_font = write_font_h,
                .help = ".h               C header (write)"},

@@ -4,10 +4,12 @@
 // types below, whatever its module's own interface, and returns "" on success, else
 // one sentence that says what is wrong.
 #pragma once
+#include "charset.hpp"
 #include "fonts.hpp"
 #include "structs.hpp"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,6 +22,8 @@ struct settings {
     bool invert = false;     // a font sheet read has dark glyphs on a light ground
     bool psf1 = false;       // write PSF version 1 instead of 2
     std::string name;        // the C array's name, for a header output
+    const charset* code_page = &latin1_charset; // which character each glyph code is
+    std::optional<std::uint32_t> size;          // pixels: the strike or em of a font read through FreeType
     std::string output_path; // the main output's name, after which companion files are named
 };
 

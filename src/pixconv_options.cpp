@@ -1,6 +1,7 @@
 #include "pixconv_options.hpp"
 
 #include "cheader.hpp"
+#include "freetypefont.hpp"
 #include "pngimage.hpp"
 
 #include <algorithm>
@@ -18,6 +19,7 @@ struct option_row {
     // Where the option does something: a side of this format family holding this
     // content. An empty family: the option is checked elsewhere or always applies.
     std::string_view family = {};
+    std::span<const std::string_view> families = {}; // more families where it does something
     side where = side::either;
     holds content = holds::either;
     std::string_view misuse = {}; // the usage error when it does nothing here
@@ -29,13 +31,19 @@ bool is_identifier(std::string_view text)
     return !text.empty() && c_identifier(text) == text;
 }
 
+// `value` as a whole number of at most as many digits as `largest` has; 0 when it is not.
+std::uint32_t whole_number(std::string_view value, std::uint32_t largest)
+{
+    const bool digits = std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !value.empty() && value.size() <= std::to_string(largest).size() && digits
+               ? static_cast<std::uint32_t>(std::stoul(std::string(value)))
+               : 0;
+}
+
 std::string set_scale(std::string_view value, command_line& line)
 {
     const std::string largest = std::to_string(max_scale);
-    const bool digits = std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
-    const std::uint32_t scale = !value.empty() && value.size() <= largest.size() && digits
-                                    ? static_cast<std::uint32_t>(std::stoul(std::string(value)))
-                                    : 0;
+    const std::uint32_t scale = whole_number(value, max_scale);
     if (scale < 1 || scale > max_scale)
         return "--scale takes a whole number from 1 to " + largest + ", not '" + std::string(value) + "'";
     line.how.scale = scale;
@@ -47,6 +55,16 @@ std::string set_name(std::string_view value, command_line& line)
     if (!is_identifier(value))
         return "--name takes a C identifier, not '" + std::string(value) + "'";
     line.how.name = value;
+    return "";
+}
+
+std::string set_size(std::string_view value, command_line& line)
+{
+    const std::uint32_t size = whole_number(value, max_freetype_size);
+    if (size < 1 || size > max_freetype_size)
+        return "--size takes a whole number of pixels from 1 to " + std::to_string(max_freetype_size) + ", not '" +
+               std::string(value) + "'";
+    line.how.size = size;
     return "";
 }
 
@@ -80,8 +98,12 @@ std::string ask_version(std::string_view, command_line& line)
     return "";
 }
 
-// The help line of --scale names its limit.
+// The help lines of --scale and --size name their limits.
 static_assert(max_scale == 64, "say the new limit in the help line of --scale");
+static_assert(max_freetype_size == 64, "say the new limit in the help line of --size");
+
+// The fonts read through FreeType, which have strikes or outlines to size.
+constexpr std::array<std::string_view, 3> freetype_families = {"Windows FON", "TrueType", "OpenType"};
 
 constexpr std::array options = {
     option_row{.name = "--sprite", .help = "--sprite, --font  what a PNG or C header holds, when neither side says"},
@@ -100,6 +122,11 @@ constexpr std::array options = {
     option_row{.name = "--psf1", .set = set_psf1,
                .family = "PSF", .where = side::output, .misuse = "--psf1 applies to a PSF output",
                .help = "--psf1            write PSF version 1 instead of 2"},
+    option_row{.name = "--size", .takes_value = true, .set = set_size,
+               .family = "PCF", .families = freetype_families, .where = side::input,
+               .misuse = "--size applies to a PCF, FON, TrueType or OpenType input",
+               .help = "--size N          a font read through FreeType: its strike N pixels high, or outlines\n"
+                       "                    at N pixels per em (1-64; default: the tallest strike up to 8)"},
     option_row{.name = "--name", .takes_value = true, .set = set_name, .family = "C header", .where = side::output,
                .misuse = "--name applies to a C header output",
                .help = "--name IDENT      the C array's name (default: the output file's stem)"},
@@ -209,7 +236,10 @@ bool does_something(const option_row& option, const conversion& plan)
 {
     const auto fits = [&](const format_row& row, side here) {
         const bool content_fits = option.content == holds::either || (option.content == holds::a_sprite) == plan.sprite;
-        return (option.where == side::either || option.where == here) && row.family == option.family && content_fits;
+        const bool family_fits = row.family == option.family ||
+                                 std::find(option.families.begin(), option.families.end(), row.family) !=
+                                     option.families.end();
+        return (option.where == side::either || option.where == here) && family_fits && content_fits;
     };
     return fits(*plan.input, side::input) || fits(*plan.output, side::output);
 }
