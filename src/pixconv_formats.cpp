@@ -4,6 +4,7 @@
 #include "bitmap.hpp"
 #include "bmfont.hpp"
 #include "cheader.hpp"
+#include "freetypefont.hpp"
 #include "gzipdata.hpp"
 #include "pngimage.hpp"
 #include "psffile.hpp"
@@ -94,6 +95,13 @@ std::string write_bdf_font(const struct font& source, const settings&, written& 
     return "";
 }
 
+// PCF, Windows, TrueType and OpenType fonts come in through FreeType, gzipped or not.
+std::string read_through_freetype(std::span<const std::uint8_t> data, const settings& how, struct font& result,
+                                  std::string&)
+{
+    return read_freetype_font(data, *how.characters, how.size, result);
+}
+
 std::string write_sprite_h(const bitmap& sprite, const settings& how, written& out)
 {
     std::string header;
@@ -171,6 +179,17 @@ constexpr std::array formats = {
     format_row{.ending = ".bdf", .family = "BDF", .content = holds::a_font,
                .read_font = read_bdf_font, .write_font = write_bdf_font,
                .help = ".bdf             BDF 2.1 font (read, write)"},
+    format_row{.ending = ".pcf", .family = "PCF", .content = holds::a_font, .read_font = read_through_freetype,
+               .help = ".pcf .pcf.gz     X11 bitmap font (read)"},
+    format_row{.ending = ".pcf.gz", .family = "PCF", .content = holds::a_font, .read_font = read_through_freetype},
+    format_row{.ending = ".fon", .family = "Windows FON", .content = holds::a_font, .read_font = read_through_freetype,
+               .help = ".fon             Windows bitmap font, or a bare FNT so named (read)"},
+    format_row{.ending = ".ttf", .family = "TrueType", .content = holds::a_font,
+               .read_font = read_through_freetype, .write_font = write_ttf,
+               .help = ".ttf             TrueType font: outlines or bitmap strikes (read), square outlines (write)",
+               .named = naming::family},
+    format_row{.ending = ".otf", .family = "OpenType", .content = holds::a_font, .read_font = read_through_freetype,
+               .help = ".otf             OpenType font, outlines or bitmap strikes (read)"},
     format_row{.ending = ".h", .family = "C header", .content = holds::either,
                .write_sprite = write_sprite_h, .write_font = write_font_h,
                .help = ".h               C header (write)", .named = naming::c_identifier},
@@ -179,8 +198,6 @@ constexpr std::array formats = {
                .asked_by = "--bmfont", .named = naming::family},
     format_row{.ending = ".xml", .family = "BMFont", .content = holds::a_font, .write_font = write_bmfont_xml,
                .help = ".xml             BMFont XML descriptor and its page NAME_0.png (write)", .named = naming::family},
-    format_row{.ending = ".ttf", .family = "TrueType", .content = holds::a_font, .write_font = write_ttf,
-               .help = ".ttf             TrueType font of square outlines (write)", .named = naming::family},
     format_row{.ending = ".woff2", .family = "WOFF2", .content = holds::a_font, .write_font = write_woff2_font,
                .help = ".woff2           the TrueType font packed for web pages (write)", .named = naming::family},
 };

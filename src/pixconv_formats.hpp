@@ -9,6 +9,7 @@
 #include "structs.hpp"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,6 +23,7 @@ struct settings {
     bool psf1 = false;       // write PSF version 1 instead of 2
     std::string name;        // the C array's name, or the family name of a font for engines and web pages
     const charset* characters = &latin1_charset; // which character each glyph code stands for
+    std::optional<std::uint32_t> size;           // pixels: the strike or em of a font read through FreeType
     std::string output_path; // the main output's name, after which companion files are named
 };
 

@@ -2,6 +2,7 @@
 
 #include "charset.hpp"
 #include "cheader.hpp"
+#include "freetypefont.hpp"
 #include "pngimage.hpp"
 #include "truetype.hpp"
 
@@ -19,7 +20,7 @@ struct option_row {
     std::string (*set)(std::string_view value, command_line& line) = nullptr;
     // Where the option does something: a side of one of these format families holding
     // this content. No family: the option is checked elsewhere or always applies.
-    std::array<std::string_view, 4> families = {};
+    std::array<std::string_view, 6> families = {};
     side where = side::either;
     holds content = holds::either;
     std::string_view misuse = {}; // the usage error when it does nothing here
@@ -31,13 +32,19 @@ bool is_identifier(std::string_view text)
     return !text.empty() && c_identifier(text) == text;
 }
 
+// `value` as a whole number of at most as many digits as `largest` has; 0 when it is not.
+std::uint32_t whole_number(std::string_view value, std::uint32_t largest)
+{
+    const bool digits = std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !value.empty() && value.size() <= std::to_string(largest).size() && digits
+               ? static_cast<std::uint32_t>(std::stoul(std::string(value)))
+               : 0;
+}
+
 std::string set_scale(std::string_view value, command_line& line)
 {
     const std::string largest = std::to_string(max_scale);
-    const bool digits = std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
-    const std::uint32_t scale = !value.empty() && value.size() <= largest.size() && digits
-                                    ? static_cast<std::uint32_t>(std::stoul(std::string(value)))
-                                    : 0;
+    const std::uint32_t scale = whole_number(value, max_scale);
     if (scale < 1 || scale > max_scale)
         return "--scale takes a whole number from 1 to " + largest + ", not '" + std::string(value) + "'";
     line.how.scale = scale;
@@ -60,6 +67,16 @@ std::string set_charset(std::string_view value, command_line& line)
     for (const charset* set : all_charsets())
         known += std::string(known.empty() ? "" : " or ") + std::string(set->name);
     return "--charset takes " + known + ", not '" + std::string(value) + "'";
+}
+
+std::string set_size(std::string_view value, command_line& line)
+{
+    const std::uint32_t size = whole_number(value, max_freetype_size);
+    if (size < 1 || size > max_freetype_size)
+        return "--size takes a whole number of pixels from 1 to " + std::to_string(max_freetype_size) + ", not '" +
+               std::string(value) + "'";
+    line.how.size = size;
+    return "";
 }
 
 std::string set_nearest(std::string_view, command_line& line)
@@ -92,8 +109,9 @@ std::string ask_version(std::string_view, command_line& line)
     return "";
 }
 
-// The help line of --scale names its limit.
+// The help lines of --scale and --size name their limits.
 static_assert(max_scale == 64, "say the new limit in the help line of --scale");
+static_assert(max_freetype_size == 64, "say the new limit in the help line of --size");
 
 constexpr std::array options = {
     option_row{.name = "--sprite", .help = "--sprite, --font  what a PNG or C header holds, when neither side says"},
@@ -120,9 +138,14 @@ constexpr std::array options = {
                .misuse = "--bmfont applies to a .fnt or .xml output",
                .help = "--bmfont          a .fnt output is a BMFont text descriptor, not a font file"},
     option_row{.name = "--charset", .takes_value = true, .set = set_charset,
-               .families = {"BMFont", "TrueType", "WOFF2"}, .content = holds::a_font,
-               .misuse = "--charset applies to a BMFont, TrueType or WOFF2 font",
+               .families = {"BMFont", "TrueType", "WOFF2", "PCF", "Windows FON", "OpenType"}, .content = holds::a_font,
+               .misuse = "--charset applies to a BMFont, TrueType or WOFF2 output, or a font read through FreeType",
                .help = "--charset NAME    which character each glyph code is: latin1 (default) or cp437"},
+    option_row{.name = "--size", .takes_value = true, .set = set_size,
+               .families = {"PCF", "Windows FON", "TrueType", "OpenType"}, .where = side::input,
+               .misuse = "--size applies to a PCF, FON, TrueType or OpenType input",
+               .help = "--size N          a font read through FreeType: its strike N pixels high, or outlines\n"
+                       "                    at N pixels per em (1-64; default: the tallest strike up to 8)"},
     option_row{.name = "--help", .set = ask_help,
                .help = "--help, --version"},
     option_row{.name = "--version", .set = ask_version},

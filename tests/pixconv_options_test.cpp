@@ -50,11 +50,17 @@ TEST(PixconvTables, EveryOptionIsAcceptedWhereItDoesSomethingAndRefusedElsewhere
         {{"--bmfont", "--charset", "cp437", "--name", "My Font", "a.bdf", "b.xml"}, ""},
         {{"--charset=latin1", "a.fnt", "b.woff2"}, ""},
         {{"--name", "My Font", "a.fnt", "b.ttf"}, ""},
+        {{"--size", "8", "a.pcf.gz", "b.fnt"}, ""},
+        {{"--size", "13", "a.FON", "b.bdf"}, ""},
+        {{"--size=16", "a.ttf", "b.psf"}, ""},
+        {{"--size", "64", "a.otf", "b.fnt"}, ""},
         {{"--scale", "65", "a.fnt", "b.png"}, "--scale takes a whole number from 1 to 64, not '65'"},
         {{"--nearest", "a.png", "b.fnt"}, "--nearest applies to a PNG read as a sprite"},
         {{"--invert", "a.spr", "b.png"}, "--invert applies to a PNG read as a font sheet"},
         {{"--psf1", "a.psf", "b.bdf"}, "--psf1 applies to a PSF output"},
         {{"--name", "x", "a.h", "b.fnt"}, "a.h: a C header can be written, not read"},
+        {{"--size", "8", "a.fnt", "b.psf"}, "--size applies to a PCF, FON, TrueType or OpenType input"},
+        {{"--size", "0", "a.pcf", "b.fnt"}, "--size takes a whole number of pixels from 1 to 64, not '0'"},
     };
     for (const auto& [args, expected] : cases) {
         conversion result;

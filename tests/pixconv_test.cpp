@@ -203,3 +203,26 @@ TEST(Pixconv, AFontHeaderIsNamedAfterItsFile)
     const bytes named = read_file(dir.file("named.h"));
     EXPECT_NE(std::string(named.begin(), named.end()).find("title_font[256][8]"), std::string::npos);
 }
+
+// Fonts from elsewhere through FreeType: Debian's 8-pixel X font comes in as pcf2bdf
+// dumps it for the BDF reader; a font of taller strikes is refused, and --size is a
+// usage error where nothing reads it.
+TEST(Pixconv, XFontsComeInThroughFreeType)
+{
+    temp_dir dir;
+    const std::string five = "/usr/share/fonts/X11/misc/5x8.pcf.gz";
+    ASSERT_EQ(run_program({"/usr/bin/pcf2bdf", "-o", dir.file("dump.bdf"), five}, dir.path).status, 0);
+    ASSERT_EQ(pixconv(dir, {"dump.bdf", "dump.fnt"}).status, 0);
+    const finished_run in = pixconv(dir, {five, "five.fnt"});
+    ASSERT_EQ(in.status, 0) << in.errors;
+    EXPECT_EQ(read_file(dir.file("five.fnt")), read_file(dir.file("dump.fnt")));
+
+    const std::string thirteen = "/usr/share/fonts/X11/misc/6x13.pcf.gz";
+    const finished_run tall = pixconv(dir, {thirteen, "tall.fnt"});
+    EXPECT_EQ(tall.status, 1);
+    EXPECT_EQ(tall.errors, "pixconv: " + thirteen + ": every strike of the font is taller than the 8 x 8 cell " +
+                               "(13 pixels high); choose one with --size\n");
+    EXPECT_FALSE(file_exists(dir.file("tall.fnt")));
+    EXPECT_EQ(pixconv(dir, {"--size", "8", "dump.bdf", "x.fnt"}).status, 2);
+    EXPECT_EQ(pixconv(dir, {"--size", "65", five, "x.fnt"}).status, 2);
+}
