@@ -135,7 +135,7 @@ std::string stem_of(const std::string& path)
 
 bool is_identifier(const std::string& text)
 {
-    return !text.empty() && c_identifier(text) == text;
+    return !text.empty() && c_identifier(text, "font") == text;
 }
 
 // Reads the options and the two names into `result`. Returns -1 when the conversion
@@ -238,7 +238,7 @@ int parse_command_line(int argc, char** argv, options& result)
     if (!result.name.empty() && out != format::header)
         return usage_error("--name applies to a C header output");
     if (result.name.empty())
-        result.name = c_identifier(stem_of(result.output.path));
+        result.name = c_identifier(stem_of(result.output.path), result.sprite ? "sprite" : "font");
     return -1;
 }
 

@@ -225,24 +225,28 @@ TEST(FontFormats, CHeadersCompileAsCAndCxx)
     std::uint8_t pixels[] = {0, 15, 255, 7, 8, 9};
     const bitmap sprite{.height = 3, .width = 2, .bitmap = pixels};
     std::string sprite_header;
-    ASSERT_EQ(write_sprite_header(sprite, c_identifier("3-hero"), sprite_header), "");
+    ASSERT_EQ(write_sprite_header(sprite, c_identifier("3-hero", "sprite"), sprite_header), "");
     write_file(dir.file("sprite.h"), text_bytes(sprite_header));
-    write_file(dir.file("font.h"), text_bytes(write_font_header(distinct_font(), c_identifier("int"))));
+    write_file(dir.file("font.h"), text_bytes(write_font_header(distinct_font(), c_identifier("_Bool", "font"))));
     // Included twice: the guard must hold. The sizes must be constants C can size arrays with.
     const std::string program =
         "#include \"sprite.h\"\n#include \"font.h\"\n#include \"sprite.h\"\n#include <stdio.h>\n"
         "int main(void) {\n"
-        "    char size_check[_3_hero_width * _3_hero_height == 6 ? 1 : -1];\n"
+        "    char size_check[sprite_3_hero_width * sprite_3_hero_height == 6 ? 1 : -1];\n"
         "    (void)size_check;\n"
-        "    printf(\"%d %d %d %d %d\\n\", _3_hero_width, _3_hero_height, _3_hero[2], _3_hero[5],\n"
-        "           (int)sizeof _3_hero);\n"
-        "    printf(\"%d %d %d\\n\", int_[0x41][0], int_[0x41][7], int_[0xFF][6]);\n"
+        "    printf(\"%d %d %d %d %d\\n\", sprite_3_hero_width, sprite_3_hero_height, sprite_3_hero[2],\n"
+        "           sprite_3_hero[5], (int)sizeof sprite_3_hero);\n"
+        "    printf(\"%d %d %d\\n\", font_Bool[0x41][0], font_Bool[0x41][7], font_Bool[0xFF][6]);\n"
         "    return 0;\n}\n";
     write_file(dir.file("main.c"), text_bytes(program));
     write_file(dir.file("main.cpp"), text_bytes(program));
-    for (const auto& [compiler, source] : {std::pair{"cc", "main.c"}, std::pair{"c++", "main.cpp"}}) {
-        const std::vector<std::string> command = {std::string("/usr/bin/") + compiler, "-Wall", "-Wextra", "-pedantic",
-                                                  "-Werror", "-o", dir.file("main"), dir.file(source)};
+    // clang also says when a name is reserved to the implementation.
+    for (const auto& [compiler, source] : {std::pair{"cc", "main.c"}, std::pair{"c++", "main.cpp"},
+                                           std::pair{"clang", "main.c"}, std::pair{"clang++", "main.cpp"}}) {
+        std::vector<std::string> command = {std::string("/usr/bin/") + compiler, "-Wall", "-Wextra", "-pedantic",
+                                            "-Werror", "-o", dir.file("main"), dir.file(source)};
+        if (compiler[0] == 'c' && compiler[1] == 'l')
+            command.insert(command.begin() + 1, "-Wreserved-identifier");
         const finished_run build = run_program(command, dir.path, std::chrono::seconds(60));
         ASSERT_EQ(build.status, 0) << compiler << ": " << build.errors;
         const finished_run run = run_program({dir.file("main")}, dir.path);
@@ -250,8 +254,12 @@ TEST(FontFormats, CHeadersCompileAsCAndCxx)
     }
     EXPECT_EQ(write_sprite_header(bitmap{.height = 0, .width = 4, .bitmap = nullptr}, "empty", sprite_header),
               "the sprite is 4 x 0 and has no pixels to write");
-    EXPECT_EQ(c_identifier("my font.v2"), "my_font_v2");
-    EXPECT_EQ(c_identifier(""), "_");
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"my font.v2", "my_font_v2"}, {"866_8x8", "font_866_8x8"}, {"\xC3\xBC" "ber", "font_ber"},
+        {"gr\xC3\xBC\xC3\x9F" "e", "gr_e"}, {"_Bool", "font_Bool"}, {"int", "font_int"}, {"a.b.c", "a_b_c"},
+        {"x__y_", "x_y"}, {"", "font"}, {"...", "font"}};
+    for (const auto& [name, identifier] : names)
+        EXPECT_EQ(c_identifier(name, "font"), identifier) << name;
 }
 
 } // namespace
