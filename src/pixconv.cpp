@@ -332,7 +332,7 @@ std::string write_font(const options& opts, const struct font& source, std::vect
             out = gzip(out);
         return "";
     case format::bdf:
-        out = write_bdf(source);
+        out = write_bdf(source, stem_of(opts.output.path));
         return "";
     case format::header:
         out = text_bytes(write_font_header(source, opts.name));

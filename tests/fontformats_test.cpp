@@ -5,6 +5,8 @@
 #include "psffile.hpp"
 #include "support.hpp"
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
 #include <gtest/gtest.h>
 
 #include <string>
@@ -58,7 +60,7 @@ TEST(FontFormats, PsfAndBdfRoundTripsAreExactAndMirrorRows)
                      0, 1, 0, 0, 8, 0, 0, 0, 8, 0, 0, 0, 8, 0, 0, 0}));
     // Glyph 0x41, row 1 holds only the leftmost pixel: the top bit in PSF and BDF.
     EXPECT_EQ(psf2[32 + 0x41 * 8 + 1], 0x80);
-    const bytes bdf_bytes = write_bdf(original);
+    const bytes bdf_bytes = write_bdf(original, "distinct");
     const std::string bdf(bdf_bytes.begin(), bdf_bytes.end());
     EXPECT_NE(bdf.find("ENCODING 65\nSWIDTH 1000 0\nDWIDTH 8 0\nBBX 8 8 0 -1\nBITMAP\n82\n80\nC0\n"),
               std::string::npos);
@@ -113,14 +115,61 @@ TEST(FontFormats, ConsoleFontReadsWithAnAAndWritesBackTheSameRows)
     EXPECT_EQ(bytes(again.begin() + 4, again.end()), bytes(psf.begin() + 4, psf.begin() + 4 + 2048));
 }
 
-TEST(FontFormats, BdftopcfAcceptsTheWrittenBdf)
+// What FreeType renders of glyph `code` of the face, as font rows (bit 0 leftmost),
+// or a message saying why it is not an 8 x 8 bitmap on the cell's baseline.
+std::string freetype_glyph(FT_Face face, std::uint32_t code, fontchar& glyph)
+{
+    const FT_UInt index = FT_Get_Char_Index(face, code);
+    if (index == 0 || FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0)
+        return "no glyph";
+    const FT_GlyphSlot slot = face->glyph;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    if (bitmap.pixel_mode != FT_PIXEL_MODE_MONO || bitmap.width != 8 || bitmap.rows != 8 || slot->bitmap_left != 0 ||
+        slot->bitmap_top != 7 || slot->advance.x != 8 * 64)
+        return "a " + std::to_string(bitmap.width) + " x " + std::to_string(bitmap.rows) + " bitmap at (" +
+               std::to_string(slot->bitmap_left) + ", " + std::to_string(slot->bitmap_top) + ")";
+    // FreeType's rows hold the leftmost pixel in the top bit.
+    for (std::size_t row = 0; row < 8; ++row)
+        glyph.bitmap[row] = mirror_row(bitmap.buffer[static_cast<std::ptrdiff_t>(row) * bitmap.pitch]);
+    return "";
+}
+
+TEST(FontFormats, TheWrittenBdfIsAcceptedByBdftopcfBdf2psfAndFreeType)
 {
     temp_dir dir;
-    write_file(dir.file("font.bdf"), write_bdf(distinct_font()));
-    const finished_run run =
-        run_program({"/usr/bin/bdftopcf", "-o", dir.file("font.pcf"), dir.file("font.bdf")}, dir.path);
-    EXPECT_EQ(run.status, 0) << run.errors;
+    const struct font original = distinct_font();
+    write_file(dir.file("font.bdf"), write_bdf(original, "my-font \xC3\xBC?2"));
+    const finished_run pcf = run_program({"/usr/bin/bdftopcf", "-o", dir.file("font.pcf"), dir.file("font.bdf")}, dir.path);
+    EXPECT_EQ(pcf.status, 0) << pcf.errors;
     EXPECT_FALSE(read_file(dir.file("font.pcf")).empty());
+
+    // The console font builder puts the ASCII set's glyphs at their own codes.
+    const finished_run psf = run_program({"/usr/bin/bdf2psf", dir.file("font.bdf"), "/usr/share/bdf2psf/standard.equivalents",
+                                          "/usr/share/bdf2psf/ascii.set", "256", dir.file("font.psf")},
+                                         dir.path);
+    ASSERT_EQ(psf.status, 0) << psf.errors;
+    struct font console {};
+    std::string warning;
+    ASSERT_EQ(read_psf(read_file(dir.file("font.psf")), console, warning), "");
+    for (std::size_t code = 0x20; code < 0x7F; ++code)
+        EXPECT_EQ(console.chr[code].bitmap, original.chr[code].bitmap) << "glyph " << code;
+
+    FT_Library library = nullptr;
+    ASSERT_EQ(FT_Init_FreeType(&library), 0);
+    FT_Face face = nullptr;
+    ASSERT_EQ(FT_New_Face(library, dir.file("font.bdf").c_str(), 0, &face), 0);
+    EXPECT_STREQ(face->family_name, "my font 2");
+    EXPECT_STREQ(face->style_name, "Regular");
+    ASSERT_EQ(face->num_fixed_sizes, 1);
+    EXPECT_EQ(face->available_sizes[0].height, 8);
+    ASSERT_EQ(FT_Select_Size(face, 0), 0);
+    for (std::uint32_t code = 0; code < 256; ++code) {
+        fontchar glyph{};
+        EXPECT_EQ(freetype_glyph(face, code, glyph), "") << "glyph " << code;
+        EXPECT_EQ(glyph.bitmap, original.chr[code].bitmap) << "glyph " << code;
+    }
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
 }
 
 TEST(FontFormats, BdfGlyphsOfOtherSizesLandWhereTheirBoxesSay)
