@@ -1,4 +1,5 @@
 #include "bdffile.hpp"
+#include "bitmap.hpp"
 #include "cheader.hpp"
 #include "fonts.hpp"
 #include "gzipdata.hpp"
@@ -237,6 +238,13 @@ TEST(FontFormats, ReadersNameWhatIsWrong)
         struct font result {};
         EXPECT_EQ(read_bdf(text_bytes(text), result), message);
     }
+
+    // Counts in messages agree with their nouns.
+    struct font untouched {};
+    EXPECT_EQ(read_font_file(bytes{7}, untouched), "the file is 1 byte long; a font file has 2048");
+    bitmap sprite{};
+    EXPECT_EQ(read_sprite_file(bytes{1}, sprite), "the file is 1 byte long; a sprite file has at least 2");
+    EXPECT_EQ(read_sprite_file(bytes{}, sprite), "the file is 0 bytes long; a sprite file has at least 2");
 
     bytes packed = gzip(psf2);
     bytes plain;
