@@ -1,9 +1,12 @@
 #include "bdffile.hpp"
 
+#include "words.hpp"
+
 #include <array>
 #include <charconv>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -166,7 +169,7 @@ problem end_font(bdf_reader& reader)
     if (!reader.declared_count)
         return of_glyph_or_font("the font has no CHARS line");
     if (reader.glyphs_seen != *reader.declared_count)
-        return of_glyph_or_font("the font has " + std::to_string(reader.glyphs_seen) + " glyphs, but CHARS says " +
+        return of_glyph_or_font("the font has " + counted(static_cast<std::uint64_t>(reader.glyphs_seen), "glyph") + ", but CHARS says " +
                                 std::to_string(*reader.declared_count));
     reader.where = section::done;
     return {};
@@ -262,7 +265,7 @@ problem end_glyph(bdf_reader& reader)
 {
     glyph_reading& glyph = reader.glyph;
     if (glyph.rows_read != glyph.bounds->height)
-        return {glyph.name() + " has " + std::to_string(glyph.rows_read) + " bitmap rows; its BBX says " +
+        return {glyph.name() + " has " + counted(static_cast<std::uint64_t>(glyph.rows_read), "bitmap row") + "; its BBX says " +
                 std::to_string(glyph.bounds->height)};
     if (glyph.kept)
         reader.parsed.chr[static_cast<std::size_t>(*glyph.encoding)] = glyph.cell;
@@ -336,6 +339,24 @@ std::string parse(std::string_view text, bdf_reader& reader)
     return "";
 }
 
+// `family` made fit for the font name and its property: characters an X font name
+// gives a meaning ('-', '?', '*', ',', '"'), control characters and bytes outside
+// ASCII become spaces, runs of spaces one, none at either end.
+std::string xlfd_family(std::string_view family)
+{
+    std::string name;
+    for (const char c : family) {
+        const bool kept = c > ' ' && c < 0x7F && std::string_view("-?*,\"").find(c) == std::string_view::npos;
+        if (kept)
+            name += c;
+        else if (!name.empty() && name.back() != ' ')
+            name += ' ';
+    }
+    while (!name.empty() && name.back() == ' ')
+        name.pop_back();
+    return name.empty() ? "untitled" : name;
+}
+
 } // namespace
 
 std::string read_bdf(std::span<const std::uint8_t> bdf, struct font& result)
@@ -347,21 +368,39 @@ std::string read_bdf(std::span<const std::uint8_t> bdf, struct font& result)
     return error;
 }
 
-std::vector<std::uint8_t> write_bdf(const struct font& source)
+std::vector<std::uint8_t> write_bdf(const struct font& source, std::string_view family)
 {
+    const std::string name = xlfd_family(family);
     // 8 pixels at 72 dots per inch make an 8-point font, so a glyph's scalable width of
-    // 8 pixels is exactly 1000 thousandths of the point size.
-    std::string text =
-        "STARTFONT 2.1\n"
-        "FONT -misc-glyfmend-medium-r-normal--8-80-72-72-c-80-misc-fontspecific\n"
-        "SIZE 8 72 72\n"
-        "FONTBOUNDINGBOX 8 8 0 -1\n"
-        "STARTPROPERTIES 3\n"
-        "FONT_ASCENT 7\n"
-        "FONT_DESCENT 1\n"
-        "SPACING \"C\"\n"
-        "ENDPROPERTIES\n"
-        "CHARS 256\n";
+    // 8 pixels is exactly 1000 thousandths of the point size. Codes 0-255 are taken as
+    // ISO 8859-1, which is Unicode's first 256 code points: readers that look glyphs up
+    // by Unicode (FreeType, fontconfig, the console font builder) find every one.
+    const std::array<std::pair<const char*, std::string>, 17> properties = {{
+        {"FOUNDRY", "\"misc\""},
+        {"FAMILY_NAME", "\"" + name + "\""},
+        {"WEIGHT_NAME", "\"Medium\""},
+        {"SLANT", "\"R\""},
+        {"SETWIDTH_NAME", "\"Normal\""},
+        {"ADD_STYLE_NAME", "\"\""},
+        {"PIXEL_SIZE", "8"},
+        {"POINT_SIZE", "80"},
+        {"RESOLUTION_X", "72"},
+        {"RESOLUTION_Y", "72"},
+        {"SPACING", "\"C\""},
+        {"AVERAGE_WIDTH", "80"}, // in tenths of a pixel
+        {"CHARSET_REGISTRY", "\"ISO8859\""},
+        {"CHARSET_ENCODING", "\"1\""},
+        {"FONT_ASCENT", "7"},
+        {"FONT_DESCENT", "1"},
+        {"DEFAULT_CHAR", "0"},
+    }};
+    std::string text = "STARTFONT 2.1\nFONT -misc-" + name +
+                       "-medium-r-normal--8-80-72-72-c-80-iso8859-1\n"
+                       "SIZE 8 72 72\nFONTBOUNDINGBOX 8 8 0 -1\nSTARTPROPERTIES " +
+                       std::to_string(properties.size()) + "\n";
+    for (const auto& [key, value] : properties)
+        text += std::string(key) + " " + value + "\n";
+    text += "ENDPROPERTIES\nCHARS 256\n";
     for (std::size_t code = 0; code < 256; ++code) {
         text += "STARTCHAR char" + std::to_string(code) + "\nENCODING " + std::to_string(code) +
                 "\nSWIDTH 1000 0\nDWIDTH 8 0\nBBX 8 8 0 -1\nBITMAP\n";

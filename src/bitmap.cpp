@@ -1,6 +1,7 @@
 #include "bitmap.hpp"
 
 #include "dbuff.hpp"
+#include "words.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -103,7 +104,7 @@ int load_bitmap(const char* filename, bitmap& bitmap, std::uint8_t& width, std::
 std::string read_sprite_file(std::span<const std::uint8_t> file, bitmap& sprite)
 {
     if (file.size() < 2)
-        return "the file is " + std::to_string(file.size()) + " bytes long; a sprite file has at least 2";
+        return "the file is " + counted(file.size(), "byte") + " long; a sprite file has at least 2";
     const std::uint8_t width = file[0];
     const std::uint8_t height = file[1];
     const std::size_t size = pixel_count(width, height);

@@ -1,5 +1,6 @@
 #include "cheader.hpp"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -20,7 +21,7 @@ constexpr auto keywords = std::to_array<std::string_view>({
 
 bool is_letter(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 bool is_digit(char c)
@@ -36,16 +37,27 @@ std::string hex_byte(std::uint8_t value)
 
 } // namespace
 
-std::string c_identifier(std::string_view name)
+std::string c_identifier(std::string_view name, std::string_view kind)
 {
     std::string identifier;
-    if (name.empty() || is_digit(name.front()))
-        identifier += '_';
-    for (const char c : name)
-        identifier += is_letter(c) || is_digit(c) ? c : '_';
-    for (const std::string_view keyword : keywords)
-        if (identifier == keyword)
+    for (const char c : name) {
+        const bool kept = is_letter(c) || is_digit(c);
+        if (kept)
+            identifier += c;
+        else if (identifier.empty() || identifier.back() != '_')
             identifier += '_';
+    }
+    // A trailing '_' would make "__" with the "_width" the sprite header adds.
+    while (!identifier.empty() && identifier.back() == '_')
+        identifier.pop_back();
+    const bool reserved = !identifier.empty() && (identifier.front() == '_' || is_digit(identifier.front()));
+    const bool keyword = std::find(keywords.begin(), keywords.end(), identifier) != keywords.end();
+    if (identifier.empty())
+        return std::string(kind);
+    if (reserved)
+        return std::string(kind) + (identifier.front() == '_' ? "" : "_") + identifier;
+    if (keyword)
+        return std::string(kind) + "_" + identifier;
     return identifier;
 }
 

@@ -6,10 +6,12 @@
 #include <string>
 #include <string_view>
 
-// `name` made a valid C identifier: characters other than letters, digits and '_'
-// become '_', a leading digit (or an empty name) gets a '_' in front, and a C or C++
-// keyword gets one behind.
-std::string c_identifier(std::string_view name);
+// `name` made a C and C++ identifier that is never reserved: every run of characters
+// other than ASCII letters and digits (a UTF-8 letter's bytes, '.', '-', '_') becomes
+// one '_', and none is left at the end. A name that would start with a digit or '_',
+// or be a keyword, gets `kind` ("font" or "sprite") and '_' in front, so "866_8x8"
+// becomes "font_866_8x8" and "_Bool" "font_Bool"; an empty name becomes `kind`.
+std::string c_identifier(std::string_view name, std::string_view kind);
 
 // Writes `sprite` into `header` as the enumerators NAME_width and NAME_height and the
 // array `static const unsigned char NAME[]`, the pixel bytes row by row (255

@@ -1,6 +1,7 @@
 #include "fonts.hpp"
 
 #include "dbuff.hpp"
+#include "words.hpp"
 
 #include <cstdio>
 #include <cstring>
@@ -82,7 +83,7 @@ int load_font(const char* filename)
 std::string read_font_file(std::span<const std::uint8_t> file, struct font& result)
 {
     if (file.size() < font_file_size)
-        return "the file is " + std::to_string(file.size()) + " bytes long; a font file has " +
+        return "the file is " + counted(file.size(), "byte") + " long; a font file has " +
                std::to_string(font_file_size);
     std::memcpy(&result, file.data(), font_file_size);
     return "";

@@ -33,8 +33,9 @@ int failure(const std::string& path, const std::string& message)
     return 1;
 }
 
-// Reads the whole of `path` into `data`; "" on success, else what went wrong.
-std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data)
+// Reads `path` into `data`, the whole file or its first `bytes_used` bytes when that
+// is not 0; "" on success, else what went wrong.
+std::string read_input(const std::string& path, std::size_t bytes_used, std::vector<std::uint8_t>& data)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
@@ -44,6 +45,10 @@ std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data)
     for (;;) {
         const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
         data.insert(data.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
+        if (bytes_used != 0 && data.size() >= bytes_used) {
+            data.resize(bytes_used);
+            break;
+        }
         if (data.size() > max_input_size) {
             problem = "the file is larger than " + std::to_string(max_input_size >> 20) + " MiB";
             break;
@@ -92,8 +97,10 @@ blame convert_font(const conversion& plan, const std::vector<std::uint8_t>& inpu
 std::string write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
     errno = 0;
-    if (replace_file(path.c_str(), bytes.data(), bytes.size()) != 0)
-        return std::string("cannot be written: ") + (errno ? std::strerror(errno) : "unknown error");
+    if (replace_file(path.c_str(), bytes.data(), bytes.size()) != 0) {
+        const char* refusal = save_refusal(path.c_str());
+        return std::string("cannot be written: ") + (refusal ? refusal : errno ? std::strerror(errno) : "unknown error");
+    }
     return "";
 }
 
@@ -110,7 +117,7 @@ blame write_outputs(const std::string& path, const written& out)
 int convert_one(const conversion& plan)
 {
     std::vector<std::uint8_t> input;
-    if (std::string problem = read_whole(plan.input_path, input); !problem.empty())
+    if (std::string problem = read_input(plan.input_path, plan.input->bytes_used, input); !problem.empty())
         return failure(plan.input_path, problem);
     written out;
     blame result = plan.sprite ? convert_sprite(plan, input, out) : convert_font(plan, input, out);

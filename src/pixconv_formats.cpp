@@ -89,9 +89,9 @@ std::string read_bdf_font(std::span<const std::uint8_t> data, const settings&, s
     return read_bdf(data, result);
 }
 
-std::string write_bdf_font(const struct font& source, const settings&, written& out)
+std::string write_bdf_font(const struct font& source, const settings& how, written& out)
 {
-    out.bytes = write_bdf(source);
+    out.bytes = write_bdf(source, how.name);
     return "";
 }
 
@@ -154,16 +154,18 @@ std::string write_woff2_font(const struct font& source, const settings& how, wri
 {
     return write_woff2(write_truetype(source, *how.characters, how.name), out.bytes);
 }
+// The two size bytes and 255 x 255 pixel bytes.
+constexpr std::size_t largest_sprite_file = 2 + 255 * 255;
 
 // A row whose library is not built everywhere stands inside #if, so that the table
 // holds exactly the formats this build can handle.
 constexpr std::array formats = {
     format_row{.ending = ".spr", .family = "sprite file", .content = holds::a_sprite,
                .read_sprite = read_spr, .write_sprite = write_spr,
-               .help = ".spr             sprite file (read, write)"},
+               .help = ".spr             sprite file (read, write)", .bytes_used = largest_sprite_file},
     format_row{.ending = ".fnt", .family = "font file", .content = holds::a_font,
                .read_font = read_fnt, .write_font = write_fnt,
-               .help = ".fnt             font file, 2048 bytes (read, write)"},
+               .help = ".fnt             font file, 2048 bytes (read, write)", .bytes_used = font_file_size},
     format_row{.ending = ".png", .family = "PNG", .content = holds::either,
                .read_sprite = read_png, .write_sprite = write_png, .read_font = read_sheet, .write_font = write_sheet,
                .help = ".png             PNG: a sprite, or a font as a sheet of 16 x 16 glyphs (read, write)"},
@@ -178,7 +180,7 @@ constexpr std::array formats = {
                .read_font = read_console_font, .write_font = write_console_font_gz, .in_hint = false},
     format_row{.ending = ".bdf", .family = "BDF", .content = holds::a_font,
                .read_font = read_bdf_font, .write_font = write_bdf_font,
-               .help = ".bdf             BDF 2.1 font (read, write)"},
+               .help = ".bdf             BDF 2.1 font (read, write)", .named = naming::free_text},
     format_row{.ending = ".pcf", .family = "PCF", .content = holds::a_font, .read_font = read_through_freetype,
                .help = ".pcf .pcf.gz     X11 bitmap font (read)"},
     format_row{.ending = ".pcf.gz", .family = "PCF", .content = holds::a_font, .read_font = read_through_freetype},

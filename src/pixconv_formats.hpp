@@ -21,7 +21,7 @@ struct settings {
     bool nearest = false;    // a PNG colour not among the 16 becomes the nearest of them
     bool invert = false;     // a font sheet read has dark glyphs on a light ground
     bool psf1 = false;       // write PSF version 1 instead of 2
-    std::string name;        // the C array's name, or the family name of a font for engines and web pages
+    std::string name;        // the C array's name, a BDF font's family, or the family of a font for engines and web pages
     const charset* characters = &latin1_charset; // which character each glyph code stands for
     std::optional<std::uint32_t> size;           // pixels: the strike or em of a font read through FreeType
     std::string output_path; // the main output's name, after which companion files are named
@@ -51,9 +51,10 @@ using font_writer = std::string (*)(const struct font& source, const settings& h
 
 enum class holds { a_sprite, a_font, either };
 
-// What --name means for an output: nothing, the C array's name (an identifier), or the
-// font's family name (see family_name_problem).
-enum class naming { not_at_all, c_identifier, family };
+// What --name means for an output: nothing, the C array's name (an identifier), the
+// font's family name (see family_name_problem), or a family of any text, which the
+// writer makes fit its format.
+enum class naming { not_at_all, c_identifier, family, free_text };
 
 struct format_row {
     std::string_view ending; // lower case; a name ending so, in any case, is this format
@@ -69,6 +70,9 @@ struct format_row {
     // without one (--bmfont makes a .fnt output a BMFont descriptor); "" for none.
     std::string_view asked_by = {};
     naming named = naming::not_at_all; // what --name gives an output of this format
+    // A longer file is read only this far, its first bytes being all the format
+    // uses; 0: the whole file is read, up to the converter's input limit.
+    std::size_t bytes_used = 0;
 };
 
 // Every row, in the order --help lists them.

@@ -29,7 +29,7 @@ struct option_row {
 
 bool is_identifier(std::string_view text)
 {
-    return !text.empty() && c_identifier(text) == text;
+    return !text.empty() && c_identifier(text, "font") == text;
 }
 
 // `value` as a whole number of at most as many digits as `largest` has; 0 when it is not.
@@ -131,9 +131,10 @@ constexpr std::array options = {
                .families = {"PSF"}, .where = side::output, .misuse = "--psf1 applies to a PSF output",
                .help = "--psf1            write PSF version 1 instead of 2"},
     option_row{.name = "--name", .takes_value = true, .set = set_name,
-               .families = {"C header", "BMFont", "TrueType", "WOFF2"}, .where = side::output,
-               .misuse = "--name applies to a C header, BMFont, TrueType or WOFF2 output",
-               .help = "--name NAME       the C array's name, or a font's family name (default: from the output's name)"},
+               .families = {"C header", "BDF", "BMFont", "TrueType", "WOFF2"}, .where = side::output,
+               .misuse = "--name applies to a C header, BDF, BMFont, TrueType or WOFF2 output",
+               .help = "--name NAME       the C array's name, or a font's family name\n"
+                       "                    (default: the output file's name without its ending)"},
     option_row{.name = "--bmfont", .families = {"BMFont"}, .where = side::output,
                .misuse = "--bmfont applies to a .fnt or .xml output",
                .help = "--bmfont          a .fnt output is a BMFont text descriptor, not a font file"},
@@ -237,6 +238,9 @@ std::string choose_content(const command_line& line, conversion& plan)
         return "a sprite cannot become a font, nor a font a sprite";
     if ((sprite_given && says_font) || (font_given && says_sprite))
         return std::string(sprite_given ? "--sprite" : "--font") + " does not fit these file names";
+    // Like every option that changes nothing, a redundant one is refused.
+    if ((sprite_given || font_given) && (says_sprite || says_font))
+        return std::string(sprite_given ? "--sprite" : "--font") + " does nothing here: the file names say what the data is";
     if (!says_sprite && !says_font && !sprite_given && !font_given)
         return "say --sprite or --font: neither file name tells what the data is";
     plan.sprite = says_sprite || sprite_given;
@@ -259,32 +263,42 @@ bool does_something(const option_row& option, const conversion& plan)
     return fits(*plan.input, side::input) || fits(*plan.output, side::output);
 }
 
-// The stem of `path`: its last component without the ending.
-std::string stem_of(const std::string& path)
+// The stem of `path`: its last component without `ending` ("a.b.c.h" gives "a.b.c").
+std::string stem_of(const std::string& path, std::string_view ending)
 {
-    std::string name = path.substr(path.find_last_of('/') + 1);
-    return name.substr(0, name.find('.'));
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    return name.substr(0, name.size() - std::min(name.size(), ending.size()));
 }
 
-// --name, or the name the output's file name gives, checked for what the output does with it.
+// --name, or the name the output's file name gives, checked for what the output does with
+// it: a C identifier for a header, a family name for a font.
 std::string choose_name(const command_line& line, conversion& plan)
 {
-    const std::string file = plan.output_path.substr(plan.output_path.find_last_of('/') + 1);
     const bool given = is_given(line, "--name");
-    if (plan.output->named == naming::family) {
+    const std::string stem = stem_of(plan.output_path, plan.output->ending);
+    switch (plan.output->named) {
+    case naming::not_at_all:
+        return "";
+    case naming::c_identifier:
         if (!given)
-            plan.how.name = file.substr(0, file.find_last_of('.'));
-        const std::string problem = family_name_problem(plan.how.name);
-        if (problem.empty())
-            return "";
-        return given ? "--name '" + plan.how.name + "': " + problem
-                     : plan.output_path + ": " + problem + "; choose one with --name";
+            plan.how.name = c_identifier(stem, plan.sprite ? "sprite" : "font");
+        else if (!is_identifier(plan.how.name))
+            return "--name takes a C identifier for a C header, not '" + plan.how.name + "'";
+        return "";
+    case naming::free_text:
+        if (!given)
+            plan.how.name = stem;
+        return "";
+    case naming::family:
+        break;
     }
     if (!given)
-        plan.how.name = c_identifier(stem_of(plan.output_path));
-    else if (!is_identifier(plan.how.name))
-        return "--name takes a C identifier, not '" + plan.how.name + "'";
-    return "";
+        plan.how.name = stem;
+    const std::string problem = family_name_problem(plan.how.name);
+    if (problem.empty())
+        return "";
+    return given ? "--name '" + plan.how.name + "': " + problem
+                 : plan.output_path + ": " + problem + "; choose one with --name";
 }
 
 } // namespace

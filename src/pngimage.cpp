@@ -4,6 +4,7 @@
 #include "palette.hpp"
 
 #include <spng.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -44,24 +45,32 @@ colour sprite_colour(std::uint32_t value)
             static_cast<std::uint8_t>(word >> 8), 255};
 }
 
-// A decoded image. Indexed images keep their raw indices, because the library would
-// quietly turn an index past the end of the palette into some colour.
-struct image {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
+// Where the pixels of each scanline lie: Adam7's seven passes, or one pass of every row.
+struct pass_layout {
+    std::uint32_t left = 0;
+    std::uint32_t top = 0;
+    std::uint32_t column_step = 1;
+    std::uint32_t row_step = 1;
+};
+constexpr pass_layout every_row{};
+constexpr std::array<pass_layout, 7> adam7 = {{
+    {0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4}, {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}};
+
+// One decoded pixel: its colour, and for an indexed image its palette index, kept raw
+// because the library would quietly turn an index past the palette into some colour.
+struct pixel {
+    std::uint8_t index = 0;
+    colour value;
+};
+
+// A PNG opened for reading scanline by scanline, so that memory does not grow with the
+// picture: only a row and the sprite or sheet being built are held.
+struct png_source {
+    context ctx;
+    spng_ihdr header{};
     bool indexed = false;
     std::uint32_t palette_size = 0;
     std::array<colour, 256> palette{};
-    std::vector<std::uint8_t> samples; // one index per pixel, or red, green, blue, alpha
-
-    std::uint8_t index(std::uint32_t x, std::uint32_t y) const { return samples[std::size_t{width} * y + x]; }
-    colour at(std::uint32_t x, std::uint32_t y) const
-    {
-        if (indexed)
-            return palette[index(x, y)];
-        const std::uint8_t* p = &samples[(std::size_t{width} * y + x) * 4];
-        return {p[0], p[1], p[2], p[3]};
-    }
 };
 
 std::string pixel_name(std::uint32_t x, std::uint32_t y)
@@ -74,9 +83,88 @@ std::string size_name(std::uint32_t width, std::uint32_t height)
     return std::to_string(width) + " x " + std::to_string(height);
 }
 
+// The decoder's errors in a user's words, by ranges of its error codes.
+struct error_words {
+    int first;
+    int last;
+    const char* words;
+};
+constexpr auto decoder_errors = std::to_array<error_words>({
+    {SPNG_EMEM, SPNG_EMEM, "out of memory"},
+    {SPNG_EWIDTH, SPNG_ENOIHDR, "the file is damaged (its header is invalid)"},
+    {SPNG_ECHUNK_POS, SPNG_ECHUNK_POS, "the file is damaged (a chunk is out of place)"},
+    {SPNG_ECHUNK_SIZE, SPNG_ECHUNK_SIZE, "the file is damaged (a chunk has an impossible length)"},
+    {SPNG_ECHUNK_CRC, SPNG_ECHUNK_CRC, "the file is damaged (a chunk's checksum is wrong)"},
+    {SPNG_ECHUNK_TYPE, SPNG_ECHUNK_TYPE, "the file is damaged (a chunk has an invalid name)"},
+    {SPNG_ECHUNK_UNKNOWN_CRITICAL, SPNG_ECHUNK_UNKNOWN_CRITICAL,
+     "the file needs a chunk type that PNG readers do not know"},
+    {SPNG_EDUP_PLTE, SPNG_EDUP_EXIF, "the file is damaged (a chunk that may appear once is repeated)"},
+    {SPNG_ECHRM, SPNG_EEXIF, "the file is damaged (a palette, transparency or other chunk is invalid)"},
+    {SPNG_EIDAT_TOO_SHORT, SPNG_EFILTER, "the file is damaged (its compressed pixel data is broken)"},
+    {SPNG_EIO, SPNG_EOF, "the file ends before its last chunk"},
+    {SPNG_ENOPLTE, SPNG_ENOPLTE, "the file is damaged (an indexed image without a palette)"},
+    {SPNG_ECHUNK_LIMITS, SPNG_ECHUNK_LIMITS,
+     "the file carries more extra data (text, colour profiles) than 1 MiB in a chunk or 4 MiB in all"},
+    {SPNG_ECHUNK_STDLEN, SPNG_ECHUNK_STDLEN, "the file is damaged (a chunk has the wrong length)"},
+});
+static_assert(chunk_size_limit == std::size_t{1} << 20 && chunk_cache_limit == std::size_t{4} << 20,
+              "the message above names these limits");
+
 std::string library_error(int code)
 {
-    return std::string("not a readable PNG (") + spng_strerror(code) + ")";
+    for (const error_words& each : decoder_errors)
+        if (code >= each.first && code <= each.last)
+            return each.words;
+    return std::string("the file cannot be read as a PNG (") + spng_strerror(code) + ")";
+}
+
+std::uint32_t load32(const std::uint8_t* p)
+{
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+// A chunk's four-letter name, or its bytes in hexadecimal when they are not letters.
+std::string chunk_name(const std::uint8_t* type)
+{
+    const bool letters = std::all_of(type, type + 4, [](std::uint8_t c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
+    if (letters)
+        return std::string(type, type + 4);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%02X%02X%02X%02X", type[0], type[1], type[2], type[3]);
+    return hex;
+}
+
+// Checks the signature and every chunk's length and checksum up to and including IEND
+// before the decoder sees a byte: the decoder stops reading once it has the pixels, so
+// damage behind them would otherwise go unseen. Bytes after IEND are ignored.
+std::string check_chunks(std::span<const std::uint8_t> png)
+{
+    constexpr std::array<std::uint8_t, 8> signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (png.empty())
+        return "the file is 0 bytes long";
+    if (!std::equal(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(std::min(png.size(), signature.size())),
+                    signature.begin()))
+        return "the file is not a PNG image";
+    constexpr const char* truncated = "the file ends before its last chunk";
+    std::size_t at = signature.size();
+    for (;;) {
+        if (png.size() < at + 8)
+            return truncated;
+        const std::uint32_t length = load32(&png[at]);
+        const std::string name = chunk_name(&png[at + 4]);
+        if (length > 0x7FFFFFFFu)
+            return "the file is damaged (length of chunk " + name + ")";
+        if (png.size() - at - 8 < std::size_t{length} + 4)
+            return truncated;
+        const auto crc = static_cast<std::uint32_t>(crc32(0, &png[at + 4], length + 4));
+        if (crc != load32(&png[at + 8 + length]))
+            return "the file is damaged (checksum of chunk " + name + ")";
+        at += 12 + std::size_t{length};
+        if (name == "IEND")
+            return "";
+    }
 }
 
 std::string check_scale(std::uint32_t scale)
@@ -86,43 +174,37 @@ std::string check_scale(std::uint32_t scale)
     return "";
 }
 
-// Checks the scale and reads the signature and header only, so that the caller can
-// refuse the size before any pixel memory is taken.
-std::string open_png(std::span<const std::uint8_t> png, std::uint32_t scale, context& ctx, spng_ihdr& header)
+// Checks the scale and the file's chunks and reads the header only, so that the caller
+// can refuse the size before any pixel memory is taken.
+std::string open_png(std::span<const std::uint8_t> png, std::uint32_t scale, png_source& source)
 {
     if (std::string error = check_scale(scale); !error.empty())
         return error;
-    ctx.reset(spng_ctx_new(0));
-    if (!ctx)
+    if (std::string error = check_chunks(png); !error.empty())
+        return error;
+    source.ctx.reset(spng_ctx_new(0));
+    if (!source.ctx)
         return "out of memory";
-    int error = spng_set_chunk_limits(ctx.get(), chunk_size_limit, chunk_cache_limit);
+    spng_ctx* ctx = source.ctx.get();
+    int error = spng_set_chunk_limits(ctx, chunk_size_limit, chunk_cache_limit);
     if (!error)
-        error = spng_set_png_buffer(ctx.get(), png.data(), png.size());
+        error = spng_set_png_buffer(ctx, png.data(), png.size());
     if (!error)
-        error = spng_get_ihdr(ctx.get(), &header);
+        error = spng_get_ihdr(ctx, &source.header);
+    source.indexed = source.header.color_type == SPNG_COLOR_TYPE_INDEXED;
     return error ? library_error(error) : "";
 }
 
-std::string decode_png(spng_ctx* ctx, const spng_ihdr& header, image& result)
+// Makes the decoder ready for scanlines and takes in the palette of an indexed image.
+std::string start_decoding(png_source& source)
 {
-    result.width = header.width;
-    result.height = header.height;
-    result.indexed = header.color_type == SPNG_COLOR_TYPE_INDEXED;
-    const int format = result.indexed ? SPNG_FMT_PNG : SPNG_FMT_RGBA8;
-    std::size_t size = 0;
-    int error = spng_decoded_image_size(ctx, format, &size);
-    if (error)
-        return library_error(error);
-    std::vector<std::uint8_t> samples(size);
+    spng_ctx* ctx = source.ctx.get();
     // A tRNS colour key makes its grey or RGB pixels transparent here.
-    error = spng_decode_image(ctx, samples.data(), size, format, result.indexed ? 0 : SPNG_DECODE_TRNS);
-    if (error)
-        return library_error(error);
-    if (!result.indexed) {
-        result.samples = std::move(samples);
-        return "";
-    }
-
+    const int format = source.indexed ? SPNG_FMT_PNG : SPNG_FMT_RGBA8;
+    const int flags = SPNG_DECODE_PROGRESSIVE | (source.indexed ? 0 : SPNG_DECODE_TRNS);
+    int error = spng_decode_image(ctx, nullptr, 0, format, flags);
+    if (error || !source.indexed)
+        return error ? library_error(error) : "";
     spng_plte plte{};
     error = spng_get_plte(ctx, &plte);
     if (error)
@@ -130,60 +212,100 @@ std::string decode_png(spng_ctx* ctx, const spng_ihdr& header, image& result)
     spng_trns trns{};
     if (spng_get_trns(ctx, &trns) != 0)
         trns.n_type3_entries = 0;
-    result.palette_size = plte.n_entries;
-    for (std::uint32_t i = 0; i < plte.n_entries && i < 256; ++i) {
+    source.palette_size = std::min(plte.n_entries, 256u);
+    for (std::uint32_t i = 0; i < source.palette_size; ++i) {
         const spng_plte_entry& entry = plte.entries[i];
         const std::uint8_t alpha = i < trns.n_type3_entries ? trns.type3_alpha[i] : 255;
-        result.palette[i] = {entry.red, entry.green, entry.blue, alpha};
+        source.palette[i] = {entry.red, entry.green, entry.blue, alpha};
     }
-
-    // Indices narrower than a byte come packed, the leftmost pixel in the high bits.
-    const std::uint32_t depth = header.bit_depth;
-    const std::size_t stride = (std::size_t{header.width} * depth + 7) / 8;
-    const std::uint32_t mask = (1u << depth) - 1;
-    result.samples.resize(std::size_t{header.width} * header.height);
-    for (std::uint32_t y = 0; y < header.height; ++y)
-        for (std::uint32_t x = 0; x < header.width; ++x) {
-            const std::size_t bit = std::size_t{x} * depth;
-            const std::uint32_t index = (samples[stride * y + bit / 8] >> (8 - depth - bit % 8)) & mask;
-            if (index >= result.palette_size)
-                return pixel_name(x, y) + " is palette index " + std::to_string(index) + ", past the end of the " +
-                       std::to_string(result.palette_size) + "-entry palette";
-            result.samples[std::size_t{header.width} * y + x] = static_cast<std::uint8_t>(index);
-        }
     return "";
 }
 
-// Turns every scale x scale block of `source` into one value through
-// value_of(x, y, value), which may refuse a pixel with a message. Every pixel of a
-// block must give the same value: what counts as one colour is what the sprite or
-// font can tell apart.
-template <typename ValueOf>
-std::string convert_blocks(const image& source, std::uint32_t scale, ValueOf value_of, std::vector<std::uint8_t>& values)
+// The pixel at `column` of a decoded scanline; false, with the reason in `error`, for an
+// index past the palette. Pixel by pixel work answers in bools: it runs for every pixel
+// of a picture that may hold hundreds of millions.
+bool sample_at(const png_source& source, const std::uint8_t* row, std::uint32_t column, std::uint32_t x,
+               std::uint32_t y, pixel& result, std::string& error)
 {
-    const std::uint32_t columns = source.width / scale;
-    const std::uint32_t rows = source.height / scale;
-    values.assign(std::size_t{columns} * rows, 0);
-    for (std::uint32_t row = 0; row < rows; ++row)
-        for (std::uint32_t column = 0; column < columns; ++column) {
-            const std::uint32_t left = column * scale;
-            const std::uint32_t top = row * scale;
-            std::uint8_t first = 0;
-            for (std::uint32_t y = top; y < top + scale; ++y)
-                for (std::uint32_t x = left; x < left + scale; ++x) {
-                    std::uint8_t value = 0;
-                    if (std::string error = value_of(x, y, value); !error.empty())
-                        return error;
-                    if (x == left && y == top)
-                        first = value;
-                    else if (value != first)
-                        return "the " + size_name(scale, scale) + " block at (" + std::to_string(left) + ", " +
-                               std::to_string(top) + ") is not of one colour";
-                }
-            values[std::size_t{columns} * row + column] = first;
-        }
-    return "";
+    if (!source.indexed) {
+        const std::uint8_t* p = row + std::size_t{column} * 4;
+        result.value = {p[0], p[1], p[2], p[3]};
+        return true;
+    }
+    // Indices narrower than a byte come packed, the leftmost pixel in the high bits.
+    const std::uint32_t depth = source.header.bit_depth;
+    const std::size_t bit = std::size_t{column} * depth;
+    const std::uint32_t index = (row[bit / 8] >> (8 - depth - bit % 8)) & ((1u << depth) - 1);
+    if (index >= source.palette_size) {
+        error = pixel_name(x, y) + " is palette index " + std::to_string(index) + ", past the end of the " +
+                std::to_string(source.palette_size) + "-entry palette";
+        return false;
+    }
+    result = {static_cast<std::uint8_t>(index), source.palette[index]};
+    return true;
 }
+
+// Decodes the image, after start_decoding, one scanline at a time and hands every pixel
+// to on_pixel(x, y, pixel, error), which may refuse it: false, with the reason in
+// `error`. Interlaced pixels come
+// pass by pass, so a pixel's neighbours may come long after it.
+template <typename OnPixel>
+std::string read_pixels(png_source& source, OnPixel on_pixel)
+{
+    spng_ctx* ctx = source.ctx.get();
+    const spng_ihdr& header = source.header;
+    const std::size_t row_size =
+        source.indexed ? (std::size_t{header.width} * header.bit_depth + 7) / 8 : std::size_t{header.width} * 4;
+    std::vector<std::uint8_t> row(row_size);
+    int error = 0;
+    while (error == 0) {
+        spng_row_info info{};
+        error = spng_get_row_info(ctx, &info);
+        if (error == 0)
+            error = spng_decode_scanline(ctx, row.data(), row.size());
+        if (error != 0 && error != SPNG_EOI)
+            return library_error(error);
+        const pass_layout& pass = header.interlace_method ? adam7[static_cast<std::size_t>(info.pass) % 7] : every_row;
+        const std::uint32_t y = pass.top + info.scanline_idx * pass.row_step;
+        std::string refusal;
+        for (std::uint32_t x = pass.left, column = 0; x < header.width; x += pass.column_step, ++column) {
+            pixel p;
+            if (!sample_at(source, row.data(), column, x, y, p, refusal) || !on_pixel(x, y, p, refusal))
+                return refusal;
+        }
+    }
+    // Whatever follows the pixels must be sound too.
+    error = spng_decode_chunks(ctx);
+    return error ? library_error(error) : "";
+}
+
+// The value of every scale x scale block, set pixel by pixel in any order. Every pixel
+// of a block must give the same value: what counts as one colour is what the sprite or
+// font can tell apart.
+struct block_values {
+    block_values(std::uint32_t block_scale, std::uint32_t width, std::uint32_t height)
+        : scale(block_scale), columns(width / block_scale),
+          values(std::size_t{columns} * (height / block_scale)), seen(values.size())
+    {
+    }
+    bool put(std::uint32_t x, std::uint32_t y, std::uint8_t value, std::string& error)
+    {
+        const std::size_t at = std::size_t{columns} * (y / scale) + x / scale;
+        if (!seen[at]) {
+            seen[at] = 1;
+            values[at] = value;
+        } else if (values[at] != value) {
+            error = "the " + size_name(scale, scale) + " block at (" + std::to_string(x / scale * scale) + ", " +
+                    std::to_string(y / scale * scale) + ") is not of one colour";
+            return false;
+        }
+        return true;
+    }
+    std::uint32_t scale;
+    std::uint32_t columns;
+    std::vector<std::uint8_t> values;
+    std::vector<std::uint8_t> seen;
+};
 
 // The colour 0-15 nearest to `c` by squared RGB distance, the lower index on a tie.
 std::uint8_t nearest_colour(colour c, std::uint32_t& distance)
@@ -206,7 +328,7 @@ std::uint8_t nearest_colour(colour c, std::uint32_t& distance)
 
 // Whether `source` carries the palette the sprite writer writes, so that its indices
 // are the sprite's bytes. Entry 255 only has to be transparent: its colour is unseen.
-bool has_sprite_palette(const image& source)
+bool has_sprite_palette(const png_source& source)
 {
     if (!source.indexed || source.palette_size != 256)
         return false;
@@ -275,10 +397,10 @@ std::string encode_indexed(std::uint32_t width, std::uint32_t height, std::uint8
 
 std::string read_png_sprite(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest, bitmap& sprite)
 {
-    context ctx;
-    spng_ihdr header{};
-    if (std::string error = open_png(png, scale, ctx, header); !error.empty())
+    png_source source;
+    if (std::string error = open_png(png, scale, source); !error.empty())
         return error;
+    const spng_ihdr& header = source.header;
     const std::uint32_t limit = max_sprite_size * scale;
     if (header.width > limit || header.height > limit)
         return "the image is " + size_name(header.width, header.height) + " pixels; a sprite is at most " +
@@ -287,29 +409,32 @@ std::string read_png_sprite(std::span<const std::uint8_t> png, std::uint32_t sca
         return "the image is " + size_name(header.width, header.height) + " pixels, not a whole number of " +
                size_name(scale, scale) + " blocks";
 
-    image source;
-    if (std::string error = decode_png(ctx.get(), header, source); !error.empty())
+    if (std::string error = start_decoding(source); !error.empty())
         return error;
     const bool by_index = has_sprite_palette(source);
-    std::vector<std::uint8_t> values;
-    std::string error = convert_blocks(source, scale, [&](std::uint32_t x, std::uint32_t y, std::uint8_t& value) {
-        if (by_index) {
-            value = source.index(x, y);
-            return std::string();
+    block_values blocks(scale, header.width, header.height);
+    // An enlarged picture repeats each colour many times over: the last one is remembered.
+    colour last{};
+    std::uint8_t last_value = transparent;
+    std::string error = read_pixels(source, [&](std::uint32_t x, std::uint32_t y, const pixel& p, std::string& refusal) {
+        if (by_index)
+            return blocks.put(x, y, p.index, refusal);
+        const colour c = p.value;
+        if (c.alpha < 128)
+            return blocks.put(x, y, transparent, refusal);
+        if (c.red != last.red || c.green != last.green || c.blue != last.blue || last.alpha < 128) {
+            std::uint32_t distance = 0;
+            last_value = nearest_colour(c, distance);
+            if (distance != 0 && !nearest) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "#%02X%02X%02X", c.red, c.green, c.blue);
+                refusal = pixel_name(x, y) + " is " + hex + ", not one of the 16 colours";
+                return false;
+            }
+            last = c;
         }
-        const colour c = source.at(x, y);
-        if (c.alpha < 128) {
-            value = transparent;
-            return std::string();
-        }
-        std::uint32_t distance = 0;
-        value = nearest_colour(c, distance);
-        if (distance == 0 || nearest)
-            return std::string();
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "#%02X%02X%02X", c.red, c.green, c.blue);
-        return pixel_name(x, y) + " is " + hex + ", not one of the 16 colours";
-    }, values);
+        return blocks.put(x, y, last_value, refusal);
+    });
     if (!error.empty())
         return error;
 
@@ -319,7 +444,7 @@ std::string read_png_sprite(std::span<const std::uint8_t> png, std::uint32_t sca
         std::free(result.bitmap);
         return "out of memory";
     }
-    std::memcpy(result.bitmap, values.data(), values.size());
+    std::memcpy(result.bitmap, blocks.values.data(), blocks.values.size());
     sprite = result;
     return "";
 }
@@ -351,33 +476,30 @@ std::string write_png_sprite(const bitmap& sprite, std::uint32_t scale, std::vec
 
 std::string read_png_sheet(std::span<const std::uint8_t> png, std::uint32_t scale, bool invert, struct font& result)
 {
-    context ctx;
-    spng_ihdr header{};
-    if (std::string error = open_png(png, scale, ctx, header); !error.empty())
+    png_source source;
+    if (std::string error = open_png(png, scale, source); !error.empty())
         return error;
     const std::uint32_t size = sheet_size * scale;
-    if (header.width != size || header.height != size)
-        return "the image is " + size_name(header.width, header.height) + " pixels; a font sheet is " +
+    if (source.header.width != size || source.header.height != size)
+        return "the image is " + size_name(source.header.width, source.header.height) + " pixels; a font sheet is " +
                size_name(size, size) + (scale > 1 ? " at scale " + std::to_string(scale) : "");
 
-    image source;
-    if (std::string error = decode_png(ctx.get(), header, source); !error.empty())
+    if (std::string error = start_decoding(source); !error.empty())
         return error;
-    std::vector<std::uint8_t> set;
-    std::string error = convert_blocks(source, scale, [&](std::uint32_t x, std::uint32_t y, std::uint8_t& value) {
-        const colour c = source.at(x, y);
+    block_values blocks(scale, size, size);
+    std::string error = read_pixels(source, [&](std::uint32_t x, std::uint32_t y, const pixel& p, std::string& refusal) {
+        const colour c = p.value;
         // Rec. 601 luma, the weighting of a television's grey.
         const std::uint32_t luma = (299u * c.red + 587u * c.green + 114u * c.blue) / 1000;
-        value = c.alpha >= 128 && ((luma >= 128) != invert);
-        return std::string();
-    }, set);
+        return blocks.put(x, y, c.alpha >= 128 && ((luma >= 128) != invert), refusal);
+    });
     if (!error.empty())
         return error;
 
     struct font sheet {};
     for (std::uint32_t y = 0; y < sheet_size; ++y)
         for (std::uint32_t x = 0; x < sheet_size; ++x)
-            if (set[sheet_size * y + x])
+            if (blocks.values[sheet_size * y + x])
                 sheet.chr[(y / 8) * 16 + x / 8].bitmap[y % 8] |= static_cast<std::uint8_t>(1u << (x % 8));
     result = sheet;
     return "";

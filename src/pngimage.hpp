@@ -12,9 +12,12 @@
 //
 // `scale` (1-64) enlarges a written image, every pixel an N x N block; a read image
 // is taken as such an enlargement, and every pixel of a block must give the same
-// sprite value or glyph bit. Readers take any bytes: the size is checked from the
-// header before pixel memory is taken (at most 255 x 255 or exactly 128 x 128, times
-// the scale), and an indexed pixel past the end of its palette is an error.
+// sprite value or glyph bit. Readers take any bytes: every chunk's length and checksum
+// is checked up to and including IEND before decoding ("the file is damaged (checksum
+// of chunk IDAT)", "the file ends before its last chunk"), the size is checked from the
+// header (at most 255 x 255 or exactly 128 x 128, times the scale), and an indexed
+// pixel past the end of its palette is an error. Pixels are decoded one scanline at a
+// time, interlaced or not, so reading holds a row and the result, never the picture.
 #pragma once
 #include "fonts.hpp"
 #include "structs.hpp"

@@ -1,5 +1,7 @@
 #include "psffile.hpp"
 
+#include "words.hpp"
+
 #include <algorithm>
 #include <array>
 
@@ -58,7 +60,7 @@ std::string truncated_error(std::uint64_t count, std::uint64_t charsize, std::ui
 std::string read_psf1(std::span<const std::uint8_t> psf, struct font& result, std::string& warning)
 {
     if (psf.size() < psf1_header_size)
-        return "the file is " + std::to_string(psf.size()) + " bytes long; a PSF1 header has 4";
+        return "the file is " + counted(psf.size(), "byte") + " long; a PSF1 header has 4";
     const std::uint64_t count = psf[2] & psf1_mode_512 ? 512 : 256;
     const std::uint64_t height = psf[3];
     if (height != 8)
@@ -72,7 +74,7 @@ std::string read_psf1(std::span<const std::uint8_t> psf, struct font& result, st
 std::string read_psf2(std::span<const std::uint8_t> psf, struct font& result, std::string& warning)
 {
     if (psf.size() < psf2_header_size)
-        return "the file is " + std::to_string(psf.size()) + " bytes long; a PSF2 header has 32";
+        return "the file is " + counted(psf.size(), "byte") + " long; a PSF2 header has 32";
     const std::uint32_t version = little_endian_32(psf, 4);
     const std::uint64_t header_size = little_endian_32(psf, 8);
     const std::uint64_t count = little_endian_32(psf, 16);

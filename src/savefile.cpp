@@ -1,6 +1,7 @@
 #include "savefile.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -96,7 +97,48 @@ int rewrite_in_place(const std::string& target, const std::uint8_t* data, std::s
     return ok && closed ? 0 : -1;
 }
 
+// A FIFO or a device takes the bytes as a stream, the way `cat > target` gives them:
+// no temporary file and no rename, which would put a regular file in its place.
+int write_stream(const std::string& target, const std::uint8_t* data, std::size_t size)
+{
+    const int fd = open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return 1;
+    // A reader that leaves early must give a failed save, not a killed editor: SIGPIPE
+    // is held back while writing, and the one the write raised is taken off again.
+    sigset_t pipe_signal;
+    sigset_t previous;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_signal, &previous);
+    const bool ok = write_all(fd, data, size);
+    const int write_error = errno;
+    if (!ok && write_error == EPIPE && !sigismember(&previous, SIGPIPE)) {
+        const timespec no_wait{};
+        sigtimedwait(&pipe_signal, nullptr, &no_wait);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    const bool closed = close(fd) == 0;
+    if (!ok)
+        errno = write_error;
+    return ok && closed ? 0 : -1;
+}
+
 } // namespace
+
+const char* save_refusal(const char* filename)
+{
+    struct stat st{};
+    if (stat(final_target(filename).c_str(), &st) != 0)
+        return nullptr;
+    if (S_ISDIR(st.st_mode))
+        return "it is a folder";
+    if (S_ISSOCK(st.st_mode))
+        return "it is a socket";
+    if (S_ISBLK(st.st_mode))
+        return "it is a block device";
+    return nullptr;
+}
 
 int replace_file(const char* filename, const std::uint8_t* data, std::size_t size)
 {
@@ -105,6 +147,12 @@ int replace_file(const char* filename, const std::uint8_t* data, std::size_t siz
 
     struct stat old{};
     const bool exists = stat(target.c_str(), &old) == 0;
+    if (exists && (S_ISFIFO(old.st_mode) || S_ISCHR(old.st_mode)))
+        return write_stream(target, data, size);
+    if (exists && !S_ISREG(old.st_mode)) {
+        errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
+        return 1;
+    }
 
     std::string temporary = directory + "/." + base_of(target) + ".XXXXXX";
     const int fd = mkstemp(temporary.data());

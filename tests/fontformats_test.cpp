@@ -1,10 +1,13 @@
 #include "bdffile.hpp"
+#include "bitmap.hpp"
 #include "cheader.hpp"
 #include "fonts.hpp"
 #include "gzipdata.hpp"
 #include "psffile.hpp"
 #include "support.hpp"
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
 #include <gtest/gtest.h>
 
 #include <string>
@@ -65,7 +68,7 @@ TEST(FontFormats, PsfAndBdfRoundTripsAreExactAndMirrorRows)
                      0, 1, 0, 0, 8, 0, 0, 0, 8, 0, 0, 0, 8, 0, 0, 0}));
     // Glyph 0x41, row 1 holds only the leftmost pixel: the top bit in PSF and BDF.
     EXPECT_EQ(psf2[32 + 0x41 * 8 + 1], 0x80);
-    const bytes bdf_bytes = write_bdf(original);
+    const bytes bdf_bytes = write_bdf(original, "distinct");
     const std::string bdf(bdf_bytes.begin(), bdf_bytes.end());
     EXPECT_NE(bdf.find("ENCODING 65\nSWIDTH 1000 0\nDWIDTH 8 0\nBBX 8 8 0 -1\nBITMAP\n82\n80\nC0\n"),
               std::string::npos);
@@ -120,14 +123,61 @@ TEST(FontFormats, ConsoleFontReadsWithAnAAndWritesBackTheSameRows)
     EXPECT_EQ(bytes(again.begin() + 4, again.end()), bytes(psf.begin() + 4, psf.begin() + 4 + 2048));
 }
 
-TEST(FontFormats, BdftopcfAcceptsTheWrittenBdf)
+// What FreeType renders of glyph `code` of the face, as font rows (bit 0 leftmost),
+// or a message saying why it is not an 8 x 8 bitmap on the cell's baseline.
+std::string freetype_glyph(FT_Face face, std::uint32_t code, fontchar& glyph)
+{
+    const FT_UInt index = FT_Get_Char_Index(face, code);
+    if (index == 0 || FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0)
+        return "no glyph";
+    const FT_GlyphSlot slot = face->glyph;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    if (bitmap.pixel_mode != FT_PIXEL_MODE_MONO || bitmap.width != 8 || bitmap.rows != 8 || slot->bitmap_left != 0 ||
+        slot->bitmap_top != 7 || slot->advance.x != 8 * 64)
+        return "a " + std::to_string(bitmap.width) + " x " + std::to_string(bitmap.rows) + " bitmap at (" +
+               std::to_string(slot->bitmap_left) + ", " + std::to_string(slot->bitmap_top) + ")";
+    // FreeType's rows hold the leftmost pixel in the top bit.
+    for (std::size_t row = 0; row < 8; ++row)
+        glyph.bitmap[row] = mirror_row(bitmap.buffer[static_cast<std::ptrdiff_t>(row) * bitmap.pitch]);
+    return "";
+}
+
+TEST(FontFormats, TheWrittenBdfIsAcceptedByBdftopcfBdf2psfAndFreeType)
 {
     temp_dir dir;
-    write_file(dir.file("font.bdf"), write_bdf(distinct_font()));
-    const finished_run run =
-        run_program({"/usr/bin/bdftopcf", "-o", dir.file("font.pcf"), dir.file("font.bdf")}, dir.path);
-    EXPECT_EQ(run.status, 0) << run.errors;
+    const struct font original = distinct_font();
+    write_file(dir.file("font.bdf"), write_bdf(original, "my-font \xC3\xBC?2"));
+    const finished_run pcf = run_program({"/usr/bin/bdftopcf", "-o", dir.file("font.pcf"), dir.file("font.bdf")}, dir.path);
+    EXPECT_EQ(pcf.status, 0) << pcf.errors;
     EXPECT_FALSE(read_file(dir.file("font.pcf")).empty());
+
+    // The console font builder puts the ASCII set's glyphs at their own codes.
+    const finished_run psf = run_program({"/usr/bin/bdf2psf", dir.file("font.bdf"), "/usr/share/bdf2psf/standard.equivalents",
+                                          "/usr/share/bdf2psf/ascii.set", "256", dir.file("font.psf")},
+                                         dir.path);
+    ASSERT_EQ(psf.status, 0) << psf.errors;
+    struct font console {};
+    std::string warning;
+    ASSERT_EQ(read_psf(read_file(dir.file("font.psf")), console, warning), "");
+    for (std::size_t code = 0x20; code < 0x7F; ++code)
+        EXPECT_EQ(console.chr[code].bitmap, original.chr[code].bitmap) << "glyph " << code;
+
+    FT_Library library = nullptr;
+    ASSERT_EQ(FT_Init_FreeType(&library), 0);
+    FT_Face face = nullptr;
+    ASSERT_EQ(FT_New_Face(library, dir.file("font.bdf").c_str(), 0, &face), 0);
+    EXPECT_STREQ(face->family_name, "my font 2");
+    EXPECT_STREQ(face->style_name, "Regular");
+    ASSERT_EQ(face->num_fixed_sizes, 1);
+    EXPECT_EQ(face->available_sizes[0].height, 8);
+    ASSERT_EQ(FT_Select_Size(face, 0), 0);
+    for (std::uint32_t code = 0; code < 256; ++code) {
+        fontchar glyph{};
+        EXPECT_EQ(freetype_glyph(face, code, glyph), "") << "glyph " << code;
+        EXPECT_EQ(glyph.bitmap, original.chr[code].bitmap) << "glyph " << code;
+    }
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
 }
 
 TEST(FontFormats, BdfGlyphsOfOtherSizesLandWhereTheirBoxesSay)
@@ -187,7 +237,7 @@ TEST(FontFormats, ReadersNameWhatIsWrong)
         {head + "ENCODING 65\nBBX 8 1 0 0\nBITMAP\n4G\nENDCHAR\nENDFONT\n",
          "line 8: a bitmap row of glyph 0x41 (line 4) holds a character that is not a hexadecimal digit"},
         {head + "ENCODING 65\nBBX 8 2 0 0\nBITMAP\n40\nENDCHAR\nENDFONT\n",
-         "line 9: glyph 0x41 (line 4) has 1 bitmap rows; its BBX says 2"},
+         "line 9: glyph 0x41 (line 4) has 1 bitmap row; its BBX says 2"},
         {head + "ENCODING A\n", "line 5: ENCODING needs a number"},
         {head + "ENCODING 65\nBITMAP\n00\n00\n00\n00\n00\n00\n00\n00\nENDCHAR\n", "the file ends before ENDFONT"},
     };
@@ -195,6 +245,13 @@ TEST(FontFormats, ReadersNameWhatIsWrong)
         struct font result {};
         EXPECT_EQ(read_bdf(text_bytes(text), result), message);
     }
+
+    // Counts in messages agree with their nouns.
+    struct font untouched {};
+    EXPECT_EQ(read_font_file(bytes{7}, untouched), "the file is 1 byte long; a font file has 2048");
+    bitmap sprite{};
+    EXPECT_EQ(read_sprite_file(bytes{1}, sprite), "the file is 1 byte long; a sprite file has at least 2");
+    EXPECT_EQ(read_sprite_file(bytes{}, sprite), "the file is 0 bytes long; a sprite file has at least 2");
 
     bytes packed = gzipped(psf2);
     bytes plain;
@@ -232,24 +289,28 @@ TEST(FontFormats, CHeadersCompileAsCAndCxx)
     std::uint8_t pixels[] = {0, 15, 255, 7, 8, 9};
     const bitmap sprite{.height = 3, .width = 2, .bitmap = pixels};
     std::string sprite_header;
-    ASSERT_EQ(write_sprite_header(sprite, c_identifier("3-hero"), sprite_header), "");
+    ASSERT_EQ(write_sprite_header(sprite, c_identifier("3-hero", "sprite"), sprite_header), "");
     write_file(dir.file("sprite.h"), text_bytes(sprite_header));
-    write_file(dir.file("font.h"), text_bytes(write_font_header(distinct_font(), c_identifier("int"))));
+    write_file(dir.file("font.h"), text_bytes(write_font_header(distinct_font(), c_identifier("_Bool", "font"))));
     // Included twice: the guard must hold. The sizes must be constants C can size arrays with.
     const std::string program =
         "#include \"sprite.h\"\n#include \"font.h\"\n#include \"sprite.h\"\n#include <stdio.h>\n"
         "int main(void) {\n"
-        "    char size_check[_3_hero_width * _3_hero_height == 6 ? 1 : -1];\n"
+        "    char size_check[sprite_3_hero_width * sprite_3_hero_height == 6 ? 1 : -1];\n"
         "    (void)size_check;\n"
-        "    printf(\"%d %d %d %d %d\\n\", _3_hero_width, _3_hero_height, _3_hero[2], _3_hero[5],\n"
-        "           (int)sizeof _3_hero);\n"
-        "    printf(\"%d %d %d\\n\", int_[0x41][0], int_[0x41][7], int_[0xFF][6]);\n"
+        "    printf(\"%d %d %d %d %d\\n\", sprite_3_hero_width, sprite_3_hero_height, sprite_3_hero[2],\n"
+        "           sprite_3_hero[5], (int)sizeof sprite_3_hero);\n"
+        "    printf(\"%d %d %d\\n\", font_Bool[0x41][0], font_Bool[0x41][7], font_Bool[0xFF][6]);\n"
         "    return 0;\n}\n";
     write_file(dir.file("main.c"), text_bytes(program));
     write_file(dir.file("main.cpp"), text_bytes(program));
-    for (const auto& [compiler, source] : {std::pair{"cc", "main.c"}, std::pair{"c++", "main.cpp"}}) {
-        const std::vector<std::string> command = {std::string("/usr/bin/") + compiler, "-Wall", "-Wextra", "-pedantic",
-                                                  "-Werror", "-o", dir.file("main"), dir.file(source)};
+    // clang also says when a name is reserved to the implementation.
+    for (const auto& [compiler, source] : {std::pair{"cc", "main.c"}, std::pair{"c++", "main.cpp"},
+                                           std::pair{"clang", "main.c"}, std::pair{"clang++", "main.cpp"}}) {
+        std::vector<std::string> command = {std::string("/usr/bin/") + compiler, "-Wall", "-Wextra", "-pedantic",
+                                            "-Werror", "-o", dir.file("main"), dir.file(source)};
+        if (compiler[0] == 'c' && compiler[1] == 'l')
+            command.insert(command.begin() + 1, "-Wreserved-identifier");
         const finished_run build = run_program(command, dir.path, std::chrono::seconds(60));
         ASSERT_EQ(build.status, 0) << compiler << ": " << build.errors;
         const finished_run run = run_program({dir.file("main")}, dir.path);
@@ -257,8 +318,12 @@ TEST(FontFormats, CHeadersCompileAsCAndCxx)
     }
     EXPECT_EQ(write_sprite_header(bitmap{.height = 0, .width = 4, .bitmap = nullptr}, "empty", sprite_header),
               "the sprite is 4 x 0 and has no pixels to write");
-    EXPECT_EQ(c_identifier("my font.v2"), "my_font_v2");
-    EXPECT_EQ(c_identifier(""), "_");
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"my font.v2", "my_font_v2"}, {"866_8x8", "font_866_8x8"}, {"\xC3\xBC" "ber", "font_ber"},
+        {"gr\xC3\xBC\xC3\x9F" "e", "gr_e"}, {"_Bool", "font_Bool"}, {"int", "font_int"}, {"a.b.c", "a_b_c"},
+        {"x__y_", "x_y"}, {"", "font"}, {"...", "font"}};
+    for (const auto& [name, identifier] : names)
+        EXPECT_EQ(c_identifier(name, "font"), identifier) << name;
 }
 
 } // namespace

@@ -236,7 +236,7 @@ TEST(FreeTypeFont, PcfFromBdftopcfRoundTripsAndDamageIsRefused)
 {
     const struct font original = random_font(3);
     temp_dir dir;
-    write_file(dir.file("font.bdf"), write_bdf(original));
+    write_file(dir.file("font.bdf"), write_bdf(original, "random"));
     const finished_run made =
         run_program({"/usr/bin/bdftopcf", "-o", dir.file("font.pcf"), dir.file("font.bdf")}, dir.path);
     ASSERT_EQ(made.status, 0) << made.errors;

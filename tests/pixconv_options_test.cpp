@@ -54,6 +54,9 @@ TEST(PixconvTables, EveryOptionIsAcceptedWhereItDoesSomethingAndRefusedElsewhere
         {{"--size", "13", "a.FON", "b.bdf"}, ""},
         {{"--size=16", "a.ttf", "b.psf"}, ""},
         {{"--size", "64", "a.otf", "b.fnt"}, ""},
+        {{"--name", "Title Font", "a.fnt", "b.bdf"}, ""},
+        {{"--name", "Title Font", "a.fnt", "b.h"}, "--name takes a C identifier for a C header, not 'Title Font'"},
+        {{"--font", "a.fnt", "b.bdf"}, "--font does nothing here: the file names say what the data is"},
         {{"--scale", "65", "a.fnt", "b.png"}, "--scale takes a whole number from 1 to 64, not '65'"},
         {{"--nearest", "a.png", "b.fnt"}, "--nearest applies to a PNG read as a sprite"},
         {{"--invert", "a.spr", "b.png"}, "--invert applies to a PNG read as a font sheet"},
@@ -68,6 +71,8 @@ TEST(PixconvTables, EveryOptionIsAcceptedWhereItDoesSomethingAndRefusedElsewhere
     }
     conversion named;
     ASSERT_EQ(plan({"a.fnt", "dir/9-lives.h"}, named), "");
-    EXPECT_EQ(named.how.name, "_9_lives");
+    EXPECT_EQ(named.how.name, "font_9_lives");
+    ASSERT_EQ(plan({"a.fnt", "dir/my-font.v2.bdf"}, named), "");
+    EXPECT_EQ(named.how.name, "my-font.v2");
     EXPECT_FALSE(named.sprite);
 }

@@ -2,9 +2,15 @@
 // failure, the sample knight through an enlarged PNG, and a real console font in and out.
 #include "support.hpp"
 
+#include "bdffile.hpp"
 #include "fonts.hpp"
 #include "gzipdata.hpp"
 #include "psffile.hpp"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -70,6 +76,10 @@ TEST(Pixconv, UsageErrorsExitWithTwoAndOneLineAndWriteNothing)
         {"in.spr", "out.png", "--scale", "65"},
         {"in.spr", "out.png", "--scale"},
         {"in.spr", "out.h", "--name", "2cool"},
+        // Options that change nothing are refused alike, --sprite and --font too.
+        {"--font", "in.fnt", "out.bdf"},
+        {"--sprite", "in.spr", "out.png"},
+        {"--name", "x", "in.spr", "out.png"},
     };
     for (const auto& args : cases) {
         std::string joined;
@@ -102,6 +112,8 @@ TEST(Pixconv, AFailedConversionNamesTheFileAndLeavesTheOutputAsItWas)
     write_file(dir.file("short.spr"), {3, 2, 1, 2});
     write_file(dir.file("empty.spr"), {5, 0});
     write_file(dir.file("short.fnt"), bytes(2047, 0xFF));
+    write_file(dir.file("one.fnt"), {7});
+    write_file(dir.file("empty.png"), {});
 
     struct expected_failure {
         std::vector<std::string> args;
@@ -111,6 +123,8 @@ TEST(Pixconv, AFailedConversionNamesTheFileAndLeavesTheOutputAsItWas)
         {{"short.spr", "out.png"}, "pixconv: short.spr: a 3 x 2 sprite needs 8 bytes; the file has 4\n"},
         {{"missing.spr", "out.png"}, "pixconv: missing.spr: No such file or directory\n"},
         {{"short.fnt", "out.png"}, "pixconv: short.fnt: the file is 2047 bytes long; a font file has 2048\n"},
+        {{"one.fnt", "out.png"}, "pixconv: one.fnt: the file is 1 byte long; a font file has 2048\n"},
+        {{"--sprite", "empty.png", "out.png"}, "pixconv: empty.png: the file is 0 bytes long\n"},
         {{"--sprite", "out.png", "out.h"}, ""}, // not a PNG at all: the reader's own words
         {{"empty.spr", "out.png"}, ""},         // nothing to draw: blamed on the output
     };
@@ -226,3 +240,82 @@ TEST(Pixconv, XFontsComeInThroughFreeType)
     EXPECT_EQ(pixconv(dir, {"--size", "8", "dump.bdf", "x.fnt"}).status, 2);
     EXPECT_EQ(pixconv(dir, {"--size", "65", five, "x.fnt"}).status, 2);
 }
+TEST(Pixconv, AFifoOutputIsFedAndAFolderIsRefused)
+{
+    temp_dir dir;
+    write_file(dir.file("default.fnt"), read_file(DEFAULT_FONT_PATH));
+    ASSERT_EQ(mkfifo(dir.file("ff.bdf").c_str(), 0644), 0);
+    // Opened first, so that the converter's writing end need not wait; a font's BDF
+    // fits in the pipe.
+    const int reader = open(dir.file("ff.bdf").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const finished_run fed = pixconv(dir, {"default.fnt", "ff.bdf"});
+    EXPECT_EQ(fed.status, 0) << fed.errors;
+    std::string text(65536, '\0');
+    const ssize_t got = read(reader, text.data(), text.size());
+    close(reader);
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    struct font back{};
+    EXPECT_EQ(read_bdf(bytes(text.begin(), text.end()), back), "");
+    EXPECT_EQ(write_font_file(back), read_file(DEFAULT_FONT_PATH));
+    struct stat st{};
+    EXPECT_TRUE(stat(dir.file("ff.bdf").c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) << "the FIFO was replaced";
+
+    ASSERT_EQ(mkdir(dir.file("out.bdf").c_str(), 0755), 0);
+    const finished_run refused = pixconv(dir, {"default.fnt", "out.bdf"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.errors, "pixconv: out.bdf: cannot be written: it is a folder\n");
+    EXPECT_TRUE(list_dir(dir.file("out.bdf")).empty());
+}
+
+TEST(Pixconv, ABdfFontIsNamedAfterItsFileOrName)
+{
+    temp_dir dir;
+    write_file(dir.file("default.fnt"), read_file(DEFAULT_FONT_PATH));
+    const auto family_of = [&](const std::string& name) {
+        const bytes bdf = read_file(dir.file(name));
+        const std::string text(bdf.begin(), bdf.end());
+        const std::size_t at = text.find("\nFAMILY_NAME ");
+        return at == std::string::npos ? "" : text.substr(at + 13, text.find('\n', at + 1) - at - 13);
+    };
+    ASSERT_EQ(pixconv(dir, {"default.fnt", "my-font.v2.bdf"}).status, 0);
+    EXPECT_EQ(family_of("my-font.v2.bdf"), "\"my font.v2\"");
+    ASSERT_EQ(pixconv(dir, {"default.fnt", "--name", "Title Font", "out.bdf"}).status, 0);
+    EXPECT_EQ(family_of("out.bdf"), "\"Title Font\"");
+}
+
+TEST(Pixconv, ALongEditorFileUsesItsFirstBytes)
+{
+    temp_dir dir;
+    // A font file followed by a 100 MiB hole: only the first 2048 bytes count.
+    const bytes font_file = read_file(DEFAULT_FONT_PATH);
+    write_file(dir.file("long.fnt"), font_file);
+    ASSERT_EQ(truncate(dir.file("long.fnt").c_str(), 100 << 20), 0);
+    const finished_run run = pixconv(dir, {"long.fnt", "copy.fnt"});
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(read_file(dir.file("copy.fnt")), font_file);
+
+    write_file(dir.file("long.spr"), {2, 1, 3, 4, 5, 6});
+    ASSERT_EQ(truncate(dir.file("long.spr").c_str(), 100 << 20), 0);
+    ASSERT_EQ(pixconv(dir, {"long.spr", "copy.spr"}).status, 0);
+    EXPECT_EQ(read_file(dir.file("copy.spr")), (bytes{2, 1, 3, 4}));
+}
+
+TEST(Pixconv, ReadingAnEnlargedSpriteTakesMemoryForTheSpriteNotThePicture)
+{
+    // 255 x 255 at scale 24 is 6120 x 6120 pixels, 37 million: decoded whole, even one
+    // byte a pixel is more than the limit below.
+    temp_dir dir;
+    bytes sprite = {255, 255};
+    for (std::size_t i = 0; i < 255 * 255; ++i)
+        sprite.push_back(static_cast<std::uint8_t>(i * 7 % 17 == 16 ? 255 : i * 7 % 17));
+    write_file(dir.file("big.spr"), sprite);
+    ASSERT_EQ(pixconv(dir, {"--scale", "24", "big.spr", "big.png"}).status, 0);
+    ASSERT_EQ(pixconv(dir, {"--scale", "24", "big.png", "back.spr"}).status, 0);
+    EXPECT_EQ(read_file(dir.file("back.spr")), sprite);
+    // The largest resident size of any program this test has run, in KiB.
+    rusage usage{};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    EXPECT_LT(usage.ru_maxrss, 32 << 10);
+}
+

@@ -3,6 +3,7 @@
 // and the cursor blinks on top of the picture, so checks keep off the cursor's pixel.
 #include "support.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -374,6 +375,42 @@ TEST_F(Pixmend, ASaveIntoAReadOnlyFolderKeepsTheOldFileAndEditingGoesOn)
     const screenshot shot = pixmend.shot_until([](const screenshot& s) { return s.pixel(35, 35) == 0xFFFFFFu; });
     EXPECT_EQ(shot.pixel(35, 35), 0xFFFFFFu);
     EXPECT_EQ(shot.pixel(20, 20), window_rgb(12));
+    EXPECT_TRUE(pixmend.running());
+}
+
+TEST_F(Pixmend, F2IntoAFifoFeedsItAndIntoAFolderFailsWhileEditingGoesOn)
+{
+    const std::string fifo = dir.file("ff.spr");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    // Opened before the save, so that the editor's writing end does not wait for it.
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    editor pixmend({PIXMEND_PATH, "ff.spr", "2", "1"}, dir.path);
+    ASSERT_NE(pixmend.window, 0u) << pixmend.output();
+    pixmend.keys({"c", "space", "F2"});
+    bytes got;
+    EXPECT_TRUE(pixmend.waits_for([&] {
+        std::uint8_t buffer[16];
+        const ssize_t n = read(reader, buffer, sizeof buffer);
+        if (n > 0)
+            got.insert(got.end(), buffer, buffer + n);
+        return got.size() >= 4;
+    }));
+    close(reader);
+    EXPECT_EQ(got, sprite_file(2, 1, {12})) << hex(got);
+    struct stat st{};
+    ASSERT_EQ(stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO was replaced";
+
+    ASSERT_EQ(mkdir(dir.file("folder.spr").c_str(), 0755), 0);
+    editor into_folder({PIXMEND_PATH, "folder.spr", "2", "2"}, dir.path);
+    ASSERT_NE(into_folder.window, 0u) << into_folder.output();
+    into_folder.keys({"F2"});
+    EXPECT_TRUE(output_becomes(into_folder, "Error while saving\n")) << into_folder.output();
+    into_folder.keys({"0"});
+    const screenshot shot = into_folder.shot_until([](const screenshot& s) { return s.pixel(21, 21) == 0xFFFFFFu; });
+    EXPECT_EQ(shot.pixel(21, 21), 0xFFFFFFu) << "the editor still answers keys";
+    EXPECT_TRUE(list_dir(dir.file("folder.spr")).empty());
     EXPECT_TRUE(pixmend.running());
 }
 

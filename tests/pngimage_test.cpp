@@ -9,7 +9,9 @@
 #include <zlib.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <random>
 
 namespace {
 
@@ -66,6 +68,40 @@ bool pngcheck_accepts(const bytes& png)
     const temp_dir dir;
     write_file(dir.file("image.png"), png);
     return std::system(("pngcheck -q " + dir.file("image.png") + " >/dev/null").c_str()) == 0;
+}
+
+// Rows of `channels` samples of `depth` bits for each pixel, as a PNG holds them before
+// compression: narrow samples packed from the high bit, 16-bit ones big-endian.
+bytes pack_rows(std::uint32_t width, std::uint32_t height, std::uint32_t channels, std::uint32_t depth,
+                const std::function<std::uint32_t(std::uint32_t x, std::uint32_t y, std::uint32_t channel)>& sample)
+{
+    bytes rows;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        std::uint32_t bits = 0;
+        std::uint32_t used = 0;
+        for (std::uint32_t x = 0; x < width; ++x)
+            for (std::uint32_t c = 0; c < channels; ++c) {
+                bits = bits << depth | sample(x, y, c);
+                for (used += depth; used >= 8; used -= 8)
+                    rows.push_back(static_cast<std::uint8_t>(bits >> (used - 8)));
+            }
+        if (used > 0)
+            rows.push_back(static_cast<std::uint8_t>(bits << (8 - used)));
+    }
+    return rows;
+}
+
+// The offset of every chunk of a well-formed PNG, and its name.
+std::vector<std::pair<std::size_t, std::string>> chunks_of(const bytes& png)
+{
+    std::vector<std::pair<std::size_t, std::string>> chunks;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::size_t length = std::size_t{png[at]} << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+        chunks.emplace_back(at, std::string(png.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                                            png.begin() + static_cast<std::ptrdiff_t>(at + 8)));
+        at += 12 + length;
+    }
+    return chunks;
 }
 
 struct sprite_block {
@@ -150,7 +186,8 @@ TEST(PngSprite, RefusesWhatNoSpriteCanHoldNamingThePixel)
     const bytes blocks = make_png(4, 4, SPNG_COLOR_TYPE_GRAYSCALE, 8, grey);
     EXPECT_EQ(read_sprite(blocks, 2, false, read), "the 2 x 2 block at (2, 2) is not of one colour");
     EXPECT_EQ(read_sprite(blocks, 3, false, read), "the image is 4 x 4 pixels, not a whole number of 3 x 3 blocks");
-    EXPECT_EQ(read_sprite(bytes{0x89, 'P', 'N'}, 1, false, read).rfind("not a readable PNG", 0), 0u);
+    EXPECT_EQ(read_sprite(bytes{0x89, 'P', 'N'}, 1, false, read), "the file ends before its last chunk");
+    EXPECT_EQ(read_sprite(bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, 1, false, read), "the file is not a PNG image");
 }
 
 TEST(PngImage, RefusesAHugeHeaderBeforeTakingPixelMemory)
@@ -224,6 +261,111 @@ TEST(PngSheet, TakesOpaqueLightPixelsOrWithInvertOpaqueDarkOnes)
     want.chr[0x12].bitmap[3] = 0xFD;
     want.chr[0x00].bitmap[0] = 0xFE;
     EXPECT_EQ(write_font_file(dark), write_font_file(want));
+}
+
+TEST(PngSprite, EveryColourTypeDepthAndInterlacingReadsBackTheSameSprite)
+{
+    // A random 13 x 11 sprite in colours a grey image can hold too, so that every
+    // encoding below carries the same picture; enlarged, each pixel a block.
+    constexpr std::array<std::uint8_t, 5> greys = {0, 7, 8, 15, transparent};
+    std::mt19937 random(12);
+    bytes pixels(13 * 11);
+    for (std::uint8_t& value : pixels)
+        value = greys[random() % greys.size()];
+    struct encoding {
+        std::uint8_t colour_type;
+        std::uint8_t depth;
+        std::uint32_t channels;
+    };
+    const std::vector<encoding> encodings = {
+        {SPNG_COLOR_TYPE_GRAYSCALE_ALPHA, 8, 2}, {SPNG_COLOR_TYPE_GRAYSCALE_ALPHA, 16, 2},
+        {SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, 8, 4}, {SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, 16, 4},
+        {SPNG_COLOR_TYPE_INDEXED, 4, 1},         {SPNG_COLOR_TYPE_INDEXED, 8, 1}};
+    // The palette lists the colours in another order than the editor's; entry 0 is clear.
+    const std::vector<std::uint32_t> palette = {0x123456, 0x000000, 0xA0A0A0, 0x5F5F5F, 0xFFFFFF};
+    spng_trns first_clear{};
+    first_clear.n_type3_entries = 1;
+    const auto entry_of = [&](std::uint8_t value) {
+        return static_cast<std::uint32_t>(std::find(greys.begin(), greys.end(), value) - greys.begin() + 1) % 5;
+    };
+    for (const std::uint32_t scale : {1u, 3u})
+        for (const encoding& e : encodings)
+            for (const bool interlaced : {false, true}) {
+                const std::uint32_t width = 13 * scale;
+                const std::uint32_t height = 11 * scale;
+                const std::uint32_t top = (1u << e.depth) - 1;
+                const bytes rows = pack_rows(width, height, e.channels, e.depth, [&](std::uint32_t x, std::uint32_t y, std::uint32_t c) {
+                    const std::uint8_t value = pixels[13 * (y / scale) + x / scale];
+                    if (e.colour_type == SPNG_COLOR_TYPE_INDEXED)
+                        return entry_of(value);
+                    if (c + 1 == e.channels)
+                        return value == transparent ? 0u : top;
+                    return value == transparent ? 0u : (rgbx_of(value) >> 8 & 0xFF) * top / 255;
+                });
+                const bool indexed = e.colour_type == SPNG_COLOR_TYPE_INDEXED;
+                const bytes png = make_png(width, height, e.colour_type, e.depth, rows,
+                                           indexed ? palette : std::vector<std::uint32_t>{},
+                                           indexed ? &first_clear : nullptr, interlaced);
+                bytes read;
+                EXPECT_EQ(read_sprite(png, scale, false, read), "");
+                EXPECT_EQ(read, pixels) << "colour type " << int(e.colour_type) << ", depth " << int(e.depth)
+                                        << (interlaced ? ", interlaced" : "") << ", scale " << scale;
+            }
+}
+
+TEST(PngImage, EveryChunkOfEveryColourTypeIsCheckedUpToTheEnd)
+{
+    const std::uint8_t pixel = 9;
+    bytes sprite_png;
+    ASSERT_EQ(write_png_sprite(bitmap{1, 1, const_cast<std::uint8_t*>(&pixel)}, 2, sprite_png), "");
+    struct font empty {};
+    bytes sheet_png;
+    ASSERT_EQ(write_png_sheet(empty, 1, sheet_png), "");
+    const std::vector<bytes> images = {
+        make_png(2, 1, SPNG_COLOR_TYPE_GRAYSCALE, 8, {0, 0xFF}),
+        make_png(1, 1, SPNG_COLOR_TYPE_TRUECOLOR, 8, {0xA0, 0, 0}),
+        make_png(1, 1, SPNG_COLOR_TYPE_GRAYSCALE_ALPHA, 8, {0xFF, 0xFF}),
+        make_png(1, 1, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, 8, {0, 0, 0, 0}), sprite_png, sheet_png};
+    for (const bytes& png : images) {
+        const bool sheet = &png == &images.back();
+        const auto read = [&](const bytes& data) {
+            if (sheet) {
+                struct font result {};
+                return read_png_sheet(data, 1, false, result);
+            }
+            bytes ignored;
+            return read_sprite(data, png == sprite_png ? 2 : 1, false, ignored);
+        };
+        ASSERT_EQ(read(png), "");
+        for (const auto& [at, name] : chunks_of(png)) {
+            // One bit flipped in the middle of the chunk's data, or in the checksum of an empty one.
+            const std::size_t length = std::size_t{png[at]} << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+            bytes damaged = png;
+            damaged[at + 8 + length / 2] ^= 0x10;
+            EXPECT_EQ(read(damaged), "the file is damaged (checksum of chunk " + name + ")");
+        }
+        EXPECT_EQ(read(bytes(png.begin(), png.end() - 1)), "the file ends before its last chunk");
+        EXPECT_EQ(read(bytes(png.begin(), png.begin() + 9)), "the file ends before its last chunk");
+        EXPECT_EQ(read({}), "the file is 0 bytes long");
+        for (std::size_t length = 1; length < png.size(); ++length)
+            EXPECT_NE(read(bytes(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(length))), "") << length;
+    }
+}
+
+TEST(PngImage, DecoderFailuresAreSaidInPlainWords)
+{
+    // A zlib stream cut short inside an IDAT whose checksum is right.
+    bytes png = make_png(1, 1, SPNG_COLOR_TYPE_GRAYSCALE, 8, {0x00});
+    const auto chunks = chunks_of(png);
+    const std::size_t idat = chunks[1].first;
+    ASSERT_EQ(chunks[1].second, "IDAT");
+    png[idat + 3] = 2;
+    png.erase(png.begin() + static_cast<std::ptrdiff_t>(idat + 10), png.begin() + static_cast<std::ptrdiff_t>(chunks[2].first - 4));
+    const auto crc = static_cast<std::uint32_t>(crc32(0, png.data() + idat + 4, 6));
+    for (int i = 0; i < 4; ++i)
+        png[idat + 10 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+    bytes read;
+    EXPECT_EQ(read_sprite(png, 1, false, read), "the file is damaged (its compressed pixel data is broken)");
 }
 
 } // namespace

@@ -2,12 +2,17 @@
 #include "support.hpp"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <thread>
 
 namespace {
 
@@ -159,6 +164,104 @@ TEST(ReplaceFile, AFolderThatRefusesNewFilesGetsTheTargetRewrittenInPlace)
     // Where the target does not exist yet there is nothing to fall back on.
     EXPECT_EQ(replace(disk.file("other.spr"), new_contents), 1);
     EXPECT_FALSE(file_exists(disk.file("other.spr")));
+}
+
+// A device node of our own where mknod is allowed; elsewhere a link to the system's,
+// which a faulty save could not replace anyway, since /dev is not ours to write.
+std::string char_device(const temp_dir& dir, const std::string& name, unsigned minor, const char* system_path)
+{
+    const std::string path = dir.file(name);
+    if (mknod(path.c_str(), S_IFCHR | 0666, makedev(1, minor)) == 0)
+        return path;
+    if (geteuid() == 0)
+        return "";
+    return symlink(system_path, path.c_str()) == 0 ? path : "";
+}
+
+mode_t type_of(const std::string& path)
+{
+    struct stat st{};
+    stat(path.c_str(), &st);
+    return st.st_mode & S_IFMT;
+}
+
+TEST(ReplaceFile, AFifoOrACharacterDeviceIsWrittenToAndStaysWhatItIs)
+{
+    temp_dir dir;
+    const std::string fifo = dir.file("ff.bdf");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    // With the reading end open first, the save neither blocks nor fills the pipe.
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(replace(fifo, new_contents), 0);
+    std::uint8_t got[16] = {};
+    EXPECT_EQ(read(reader, got, sizeof got), static_cast<ssize_t>(new_contents.size()));
+    EXPECT_EQ(bytes(got, got + new_contents.size()), new_contents);
+    close(reader);
+    EXPECT_EQ(type_of(fifo), static_cast<mode_t>(S_IFIFO));
+
+    const std::string null = char_device(dir, "null", 3, "/dev/null");
+    const std::string full = char_device(dir, "full", 7, "/dev/full");
+    ASSERT_FALSE(null.empty() || full.empty()) << "cannot make a device node";
+    const std::string link = dir.file("out.spr");
+    ASSERT_EQ(symlink("null", link.c_str()), 0);
+    EXPECT_EQ(replace(link, new_contents), 0);
+    EXPECT_EQ(replace(full, new_contents), -1) << "a device that refuses the bytes fails the save";
+    EXPECT_EQ(errno, ENOSPC);
+    for (const std::string& device : {null, full})
+        EXPECT_EQ(type_of(device), static_cast<mode_t>(S_IFCHR)) << device;
+    EXPECT_TRUE(is_link(link));
+    EXPECT_EQ(sorted_names(dir.path), (std::vector<std::string>{"ff.bdf", "full", "null", "out.spr"}));
+}
+
+TEST(ReplaceFile, AFifoWhoseReaderLeavesFailsTheSaveWithoutEndingTheProgram)
+{
+    temp_dir dir;
+    const std::string fifo = dir.file("ff.spr");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    // More than a pipe holds, so the writer is still writing when the reader goes.
+    std::thread reader([&] {
+        const int fd = open(fifo.c_str(), O_RDONLY);
+        std::uint8_t first = 0;
+        EXPECT_EQ(read(fd, &first, 1), 1);
+        close(fd);
+    });
+    EXPECT_EQ(replace(fifo, bytes(4 << 20, 1)), -1);
+    EXPECT_EQ(errno, EPIPE);
+    reader.join();
+    EXPECT_EQ(type_of(fifo), static_cast<mode_t>(S_IFIFO));
+}
+
+TEST(ReplaceFile, AFolderASocketOrABlockDeviceIsRefusedAndLeftAlone)
+{
+    temp_dir dir;
+    const std::string folder = dir.file("folder.spr");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    const std::string socket_path = dir.file("socket.spr");
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket_path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    std::vector<std::pair<std::string, std::string>> refused = {{folder, "it is a folder"},
+                                                                {socket_path, "it is a socket"}};
+    // A loop device number nothing uses; only root may make the node.
+    const std::string block = dir.file("block.spr");
+    if (mknod(block.c_str(), S_IFBLK | 0600, makedev(7, 250)) == 0)
+        refused.emplace_back(block, "it is a block device");
+    else
+        std::printf("no block device case: mknod needs root\n");
+
+    for (const auto& [path, reason] : refused) {
+        const mode_t type = type_of(path);
+        EXPECT_EQ(replace(path, new_contents), 1) << path;
+        EXPECT_EQ(type_of(path), type) << path;
+        EXPECT_STREQ(save_refusal(path.c_str()), reason.c_str());
+    }
+    close(listener);
+    EXPECT_TRUE(list_dir(folder).empty());
+    EXPECT_EQ(save_refusal(dir.file("missing.spr").c_str()), nullptr);
+    EXPECT_EQ(list_dir(dir.path).size(), refused.size());
 }
 
 } // namespace
