@@ -4,12 +4,19 @@
 #include "bitmap.hpp"
 #include "bmfont.hpp"
 #include "cheader.hpp"
-#include "freetypefont.hpp"
 #include "gzipdata.hpp"
 #include "pngimage.hpp"
 #include "psffile.hpp"
 #include "truetype.hpp"
+
+// FreeType and the WOFF2 encoder are not built everywhere (the browser's converter has
+// neither): the build defines PIXCONV_FREETYPE and PIXCONV_WOFF2 where they are linked.
+#ifdef PIXCONV_FREETYPE
+#include "freetypefont.hpp"
+#endif
+#ifdef PIXCONV_WOFF2
 #include "woff2data.hpp"
+#endif
 
 #include <algorithm>
 #include <array>
@@ -95,12 +102,17 @@ std::string write_bdf_font(const struct font& source, const settings& how, writt
     return "";
 }
 
+#ifdef PIXCONV_FREETYPE
 // PCF, Windows, TrueType and OpenType fonts come in through FreeType, gzipped or not.
 std::string read_through_freetype(std::span<const std::uint8_t> data, const settings& how, struct font& result,
                                   std::string&)
 {
     return read_freetype_font(data, *how.characters, how.size, result);
 }
+constexpr font_reader truetype_reader = read_through_freetype;
+#else
+constexpr font_reader truetype_reader = nullptr;
+#endif
 
 std::string write_sprite_h(const bitmap& sprite, const settings& how, written& out)
 {
@@ -150,10 +162,12 @@ std::string write_ttf(const struct font& source, const settings& how, written& o
     return "";
 }
 
+#ifdef PIXCONV_WOFF2
 std::string write_woff2_font(const struct font& source, const settings& how, written& out)
 {
     return write_woff2(write_truetype(source, *how.characters, how.name), out.bytes);
 }
+#endif
 // The two size bytes and 255 x 255 pixel bytes.
 constexpr std::size_t largest_sprite_file = 2 + 255 * 255;
 
@@ -181,17 +195,21 @@ constexpr std::array formats = {
     format_row{.ending = ".bdf", .family = "BDF", .content = holds::a_font,
                .read_font = read_bdf_font, .write_font = write_bdf_font,
                .help = ".bdf             BDF 2.1 font (read, write)", .named = naming::free_text},
+#ifdef PIXCONV_FREETYPE
     format_row{.ending = ".pcf", .family = "PCF", .content = holds::a_font, .read_font = read_through_freetype,
                .help = ".pcf .pcf.gz     X11 bitmap font (read)"},
     format_row{.ending = ".pcf.gz", .family = "PCF", .content = holds::a_font, .read_font = read_through_freetype},
     format_row{.ending = ".fon", .family = "Windows FON", .content = holds::a_font, .read_font = read_through_freetype,
                .help = ".fon             Windows bitmap font, or a bare FNT so named (read)"},
+#endif
     format_row{.ending = ".ttf", .family = "TrueType", .content = holds::a_font,
-               .read_font = read_through_freetype, .write_font = write_ttf,
+               .read_font = truetype_reader, .write_font = write_ttf,
                .help = ".ttf             TrueType font: outlines or bitmap strikes (read), square outlines (write)",
                .named = naming::family},
+#ifdef PIXCONV_FREETYPE
     format_row{.ending = ".otf", .family = "OpenType", .content = holds::a_font, .read_font = read_through_freetype,
                .help = ".otf             OpenType font, outlines or bitmap strikes (read)"},
+#endif
     format_row{.ending = ".h", .family = "C header", .content = holds::either,
                .write_sprite = write_sprite_h, .write_font = write_font_h,
                .help = ".h               C header (write)", .named = naming::c_identifier},
@@ -200,8 +218,10 @@ constexpr std::array formats = {
                .asked_by = "--bmfont", .named = naming::family},
     format_row{.ending = ".xml", .family = "BMFont", .content = holds::a_font, .write_font = write_bmfont_xml,
                .help = ".xml             BMFont XML descriptor and its page NAME_0.png (write)", .named = naming::family},
+#ifdef PIXCONV_WOFF2
     format_row{.ending = ".woff2", .family = "WOFF2", .content = holds::a_font, .write_font = write_woff2_font,
                .help = ".woff2           the TrueType font packed for web pages (write)", .named = naming::family},
+#endif
 };
 
 bool ends_with(std::string_view text, std::string_view ending)
