@@ -103,6 +103,14 @@ std::string open_png(std::span<const std::uint8_t> png, std::uint32_t scale, con
     return error ? library_error(error) : "";
 }
 
+std::string check_sheet_size(const spng_ihdr& header)
+{
+    if (header.width > max_sheet_side || header.height > max_sheet_side)
+        return "the image is " + size_name(header.width, header.height) + " pixels; a sheet is at most " +
+               size_name(max_sheet_side, max_sheet_side);
+    return "";
+}
+
 std::string decode_png(spng_ctx* ctx, const spng_ihdr& header, image& result)
 {
     result.width = header.width;
@@ -154,20 +162,20 @@ std::string decode_png(spng_ctx* ctx, const spng_ihdr& header, image& result)
     return "";
 }
 
-// Turns every scale x scale block of `source` into one value through
+// Turns every scale x scale block of `area` into one value through
 // value_of(x, y, value), which may refuse a pixel with a message. Every pixel of a
 // block must give the same value: what counts as one colour is what the sprite or
-// font can tell apart.
+// font can tell apart. The caller keeps the area inside the image.
 template <typename ValueOf>
-std::string convert_blocks(const image& source, std::uint32_t scale, ValueOf value_of, std::vector<std::uint8_t>& values)
+std::string convert_blocks(image_area area, std::uint32_t scale, ValueOf value_of, std::vector<std::uint8_t>& values)
 {
-    const std::uint32_t columns = source.width / scale;
-    const std::uint32_t rows = source.height / scale;
+    const std::uint32_t columns = area.width / scale;
+    const std::uint32_t rows = area.height / scale;
     values.assign(std::size_t{columns} * rows, 0);
     for (std::uint32_t row = 0; row < rows; ++row)
         for (std::uint32_t column = 0; column < columns; ++column) {
-            const std::uint32_t left = column * scale;
-            const std::uint32_t top = row * scale;
+            const std::uint32_t left = area.x + column * scale;
+            const std::uint32_t top = area.y + row * scale;
             std::uint8_t first = 0;
             for (std::uint32_t y = top; y < top + scale; ++y)
                 for (std::uint32_t x = left; x < left + scale; ++x) {
@@ -221,6 +229,32 @@ bool has_sprite_palette(const image& source)
     return true;
 }
 
+// The sprite values of `area`, a whole number of scale x scale blocks inside `source`.
+// An image with the sprite palette is read index for index, any other by colour.
+std::string convert_sprite_area(const image& source, image_area area, std::uint32_t scale, bool nearest,
+                                std::vector<std::uint8_t>& values)
+{
+    const bool by_index = has_sprite_palette(source);
+    return convert_blocks(area, scale, [&](std::uint32_t x, std::uint32_t y, std::uint8_t& value) {
+        if (by_index) {
+            value = source.index(x, y);
+            return std::string();
+        }
+        const colour c = source.at(x, y);
+        if (c.alpha < 128) {
+            value = transparent;
+            return std::string();
+        }
+        std::uint32_t distance = 0;
+        value = nearest_colour(c, distance);
+        if (distance == 0 || nearest)
+            return std::string();
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "#%02X%02X%02X", c.red, c.green, c.blue);
+        return pixel_name(x, y) + " is " + hex + ", not one of the 16 colours";
+    }, values);
+}
+
 // Encodes an indexed image row by row, so that a large scale never holds the whole
 // picture; fill_row(y, row) supplies row y. Leaves `png` alone on failure.
 template <typename FillRow>
@@ -262,6 +296,19 @@ std::string encode_indexed(std::uint32_t width, std::uint32_t height, std::uint8
     return "";
 }
 
+// The palette every sprite PNG carries: entry v is the colour of v & 15, entry 255
+// transparent black.
+void set_sprite_palette(spng_plte& plte, spng_trns& trns)
+{
+    plte.n_entries = 256;
+    trns.n_type3_entries = 256;
+    for (std::uint32_t v = 0; v < 256; ++v) {
+        const colour c = sprite_colour(v);
+        plte.entries[v] = {c.red, c.green, c.blue, 0};
+        trns.type3_alpha[v] = c.alpha;
+    }
+}
+
 } // namespace
 
 std::string read_png_sprite(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest, bitmap& sprite)
@@ -281,27 +328,9 @@ std::string read_png_sprite(std::span<const std::uint8_t> png, std::uint32_t sca
     image source;
     if (std::string error = decode_png(ctx.get(), header, source); !error.empty())
         return error;
-    const bool by_index = has_sprite_palette(source);
     std::vector<std::uint8_t> values;
-    std::string error = convert_blocks(source, scale, [&](std::uint32_t x, std::uint32_t y, std::uint8_t& value) {
-        if (by_index) {
-            value = source.index(x, y);
-            return std::string();
-        }
-        const colour c = source.at(x, y);
-        if (c.alpha < 128) {
-            value = transparent;
-            return std::string();
-        }
-        std::uint32_t distance = 0;
-        value = nearest_colour(c, distance);
-        if (distance == 0 || nearest)
-            return std::string();
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "#%02X%02X%02X", c.red, c.green, c.blue);
-        return pixel_name(x, y) + " is " + hex + ", not one of the 16 colours";
-    }, values);
-    if (!error.empty())
+    if (std::string error = convert_sprite_area(source, {0, 0, header.width, header.height}, scale, nearest, values);
+        !error.empty())
         return error;
 
     bitmap result{};
@@ -323,13 +352,7 @@ std::string write_png_sprite(const bitmap& sprite, std::uint32_t scale, std::vec
         return "the sprite is " + size_name(sprite.width, sprite.height) + " pixels: a PNG needs at least one";
     spng_plte plte{};
     spng_trns trns{};
-    plte.n_entries = 256;
-    trns.n_type3_entries = 256;
-    for (std::uint32_t v = 0; v < 256; ++v) {
-        const colour c = sprite_colour(v);
-        plte.entries[v] = {c.red, c.green, c.blue, 0};
-        trns.type3_alpha[v] = c.alpha;
-    }
+    set_sprite_palette(plte, trns);
     const std::uint32_t width = sprite.width * scale;
     return encode_indexed(width, sprite.height * scale, 8, plte, trns,
                           [&](std::uint32_t y, std::vector<std::uint8_t>& row) {
@@ -355,7 +378,7 @@ std::string read_png_sheet(std::span<const std::uint8_t> png, std::uint32_t scal
     if (std::string error = decode_png(ctx.get(), header, source); !error.empty())
         return error;
     std::vector<std::uint8_t> set;
-    std::string error = convert_blocks(source, scale, [&](std::uint32_t x, std::uint32_t y, std::uint8_t& value) {
+    std::string error = convert_blocks({0, 0, size, size}, scale, [&](std::uint32_t x, std::uint32_t y, std::uint8_t& value) {
         const colour c = source.at(x, y);
         // Rec. 601 luma, the weighting of a television's grey.
         const std::uint32_t luma = (299u * c.red + 587u * c.green + 114u * c.blue) / 1000;
@@ -397,6 +420,74 @@ std::string write_png_sheet(const struct font& source, std::uint32_t scale, std:
                                   if (bits & (1u << (sheet_x % 8)))
                                       row[x / 8] |= static_cast<std::uint8_t>(0x80u >> (x % 8));
                               }
+                          },
+                          png);
+}
+
+std::string read_png_size(std::span<const std::uint8_t> png, std::uint32_t& width, std::uint32_t& height)
+{
+    context ctx;
+    spng_ihdr header{};
+    if (std::string error = open_png(png, 1, ctx, header); !error.empty())
+        return error;
+    if (std::string error = check_sheet_size(header); !error.empty())
+        return error;
+    width = header.width;
+    height = header.height;
+    return "";
+}
+
+std::string read_png_areas(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest,
+                           std::span<const image_area> areas, std::vector<std::vector<std::uint8_t>>& values)
+{
+    context ctx;
+    spng_ihdr header{};
+    if (std::string error = open_png(png, scale, ctx, header); !error.empty())
+        return error;
+    if (std::string error = check_sheet_size(header); !error.empty())
+        return error;
+    const std::uint32_t width = header.width;
+    const std::uint32_t height = header.height;
+    const std::uint32_t limit = max_sprite_size * scale;
+    for (const image_area& area : areas) {
+        const std::string where = size_name(area.width, area.height) + " frame at (" + std::to_string(area.x) + ", " +
+                                  std::to_string(area.y) + ")";
+        if (area.width == 0 || area.height == 0 || area.width > width || area.height > height ||
+            area.x > width - area.width || area.y > height - area.height)
+            return "the " + where + " does not lie inside the " + size_name(width, height) + " image";
+        if (area.width > limit || area.height > limit)
+            return "the " + where + " is larger than a sprite's " + size_name(limit, limit) +
+                   (scale > 1 ? " at scale " + std::to_string(scale) : "");
+        if (area.width % scale != 0 || area.height % scale != 0)
+            return "the " + where + " is not a whole number of " + size_name(scale, scale) + " blocks";
+    }
+
+    image source;
+    if (std::string error = decode_png(ctx.get(), header, source); !error.empty())
+        return error;
+    std::vector<std::vector<std::uint8_t>> result(areas.size());
+    for (std::size_t i = 0; i < areas.size(); ++i)
+        if (std::string error = convert_sprite_area(source, areas[i], scale, nearest, result[i]); !error.empty())
+            return error;
+    values = std::move(result);
+    return "";
+}
+
+std::string write_png_picture(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> values,
+                              std::vector<std::uint8_t>& png)
+{
+    if (width == 0 || height == 0 || width > max_sheet_side || height > max_sheet_side)
+        return "the picture is " + size_name(width, height) + " pixels; a sheet is at least 1 x 1 and at most " +
+               size_name(max_sheet_side, max_sheet_side);
+    if (values.size() != std::size_t{width} * height)
+        return "the picture holds " + std::to_string(values.size()) + " values, not " + size_name(width, height);
+    spng_plte plte{};
+    spng_trns trns{};
+    set_sprite_palette(plte, trns);
+    return encode_indexed(width, height, 8, plte, trns,
+                          [&](std::uint32_t y, std::vector<std::uint8_t>& row) {
+                              const std::uint8_t* source = values.data() + std::size_t{width} * y;
+                              std::copy(source, source + width, row.begin());
                           },
                           png);
 }
