@@ -5,6 +5,7 @@
 #include "cheader.hpp"
 #include "fonts.hpp"
 #include "gzipdata.hpp"
+#include "pixconv_sheets.hpp"
 #include "pngimage.hpp"
 #include "psffile.hpp"
 #include "savefile.hpp"
@@ -64,6 +65,10 @@ struct options {
     bool invert = false;
     bool psf1 = false;
     std::string name; // the C array's name, for a header output
+    sheet_job sheet;
+    std::vector<std::string> sheet_options; // the sheet modes' options given
+    std::uint32_t offset_x = 0;
+    std::uint32_t offset_y = 0;
 };
 
 bool ends_with(const std::string& text, std::string_view ending)
@@ -161,7 +166,9 @@ int parse_command_line(int argc, char** argv, options& result)
             value = arg.substr(equals + 1);
             value_attached = true;
         }
-        const bool takes_value = option == "--scale" || option == "--name";
+        const bool takes_value = option == "--scale" || option == "--name" || option == "--columns" ||
+                                 option == "--padding" || option == "--atlas" || option == "--cell" ||
+                                 option == "--offset";
         if (takes_value && !value_attached) {
             if (i + 1 >= argc)
                 return usage_error("option " + option + " needs a value");
@@ -196,10 +203,63 @@ int parse_command_line(int argc, char** argv, options& result)
             if (!is_identifier(value))
                 return usage_error("--name takes a C identifier, not '" + value + "'");
             result.name = value;
+        } else if (option == "--columns" || option == "--padding" || option == "--atlas" || option == "--cell" ||
+                   option == "--offset" || option == "--skip-empty") {
+            std::string problem;
+            sheet_job& job = result.sheet;
+            if (option == "--columns")
+                problem = parse_count(option, value, 1, max_sheet_side, job.pack.columns);
+            else if (option == "--padding")
+                problem = parse_count(option, value, 0, max_padding, job.pack.padding);
+            else if (option == "--atlas" && value != "hash" && value != "array")
+                problem = "--atlas takes hash or array, not '" + value + "'";
+            else if (option == "--atlas")
+                job.layout = value == "hash" ? atlas_layout::hash : atlas_layout::array;
+            else if (option == "--cell") {
+                job.grid.emplace();
+                problem = parse_pair(option, value, 1, max_sheet_side, job.grid->cell_width, job.grid->cell_height);
+            } else if (option == "--offset") {
+                problem = parse_pair(option, value, 0, max_sheet_side, result.offset_x, result.offset_y);
+            } else
+                job.skip_empty = true;
+            if (!problem.empty())
+                return usage_error(problem);
+            result.sheet_options.push_back(option);
         } else {
             return usage_error("unknown option '" + arg + "'");
         }
     }
+    const auto sheet_given = [&](const char* name) {
+        return std::find(result.sheet_options.begin(), result.sheet_options.end(), name) != result.sheet_options.end();
+    };
+    result.sheet.mode = sheet_mode_of(names, sheet_given("--atlas"), sheet_given("--cell"));
+    if (result.sheet.mode != sheet_mode::none) {
+        sheet_job& job = result.sheet;
+        job.inputs.assign(names.begin(), names.end() - 1);
+        job.output = names.back();
+        job.scale = job.pack.scale = result.scale;
+        job.nearest = result.nearest;
+        const bool pack = job.mode == sheet_mode::pack;
+        for (const std::string& given : result.sheet_options) {
+            const bool fits = pack ? given == "--columns" || given == "--padding" || given == "--atlas"
+                                   : given != "--columns" && given != "--atlas" &&
+                                         ((given != "--offset" && given != "--padding") || job.grid);
+            if (!fits)
+                return usage_error(given + (pack ? " applies to cutting a sheet" : given == "--columns" || given == "--atlas" ? " applies to packing sprites into a sheet" : " applies to cutting by --cell"));
+        }
+        if (font_given || result.invert || result.psf1 || !result.name.empty() || (pack && result.nearest))
+            return usage_error("these options do not apply to sprite sheets");
+        if (job.grid) {
+            job.grid->padding = job.pack.padding;
+            job.grid->offset_x = result.offset_x;
+            job.grid->offset_y = result.offset_y;
+        }
+        if (std::string problem = check_sheet_names(job); !problem.empty())
+            return usage_error(problem);
+        return -1;
+    }
+    if (!result.sheet_options.empty())
+        return usage_error(result.sheet_options.front() + " applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites");
     if (names.size() != 2)
         return usage_error(names.size() < 2 ? "an input and an output file are needed" : "too many file names");
 
@@ -242,7 +302,8 @@ int parse_command_line(int argc, char** argv, options& result)
     return -1;
 }
 
-// Reads the whole of `path` into `data`; "" on success, else what went wrong.
+} // namespace
+
 std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -266,6 +327,8 @@ std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data)
     std::fclose(file);
     return problem;
 }
+
+namespace {
 
 std::vector<std::uint8_t> text_bytes(const std::string& text)
 {
@@ -350,6 +413,8 @@ int pixconv_main(int argc, char** argv)
     options opts;
     if (const int status = parse_command_line(argc, argv, opts); status >= 0)
         return status;
+    if (opts.sheet.mode != sheet_mode::none)
+        return run_sheet_job(opts.sheet);
 
     std::vector<std::uint8_t> input;
     if (std::string problem = read_whole(opts.input.path, input); !problem.empty())
