@@ -40,6 +40,15 @@ constexpr const char* usage_text =
     "  --invert          a font sheet read has dark glyphs on a light ground\n"
     "  --psf1            write PSF version 1 instead of 2\n"
     "  --name IDENT      the C array's name (default: the output file's stem)\n"
+    "Sprite sheets:\n"
+    "  pixconv [options] SPRITE.spr... SHEET.png   packs the sprites; writes SHEET.json beside\n"
+    "  pixconv --cell WxH [options] SHEET.png NAME%02d.spr   cuts a grid, cells numbered from 0\n"
+    "  pixconv [options] SHEET.png FOLDER/          cuts the frames of SHEET.json\n"
+    "  --columns N       frames a row when packing (default: as square as it gets)\n"
+    "  --padding N       pixels between frames (packing, or cutting by --cell)\n"
+    "  --atlas LAYOUT    the atlas written: hash (default) or array\n"
+    "  --cell WxH        cut a grid of W x H pixel cells; --offset XxY: its top left\n"
+    "  --skip-empty      leave out wholly transparent frames when cutting\n"
     "  --help, --version\n"
     "Exit status: 0 success, 1 the conversion failed, 2 usage error.\n";
 

@@ -71,17 +71,10 @@ frame_size place_on_grid(std::span<const frame_size> sizes, std::uint64_t column
     return grid_size(sizes.size(), columns, cell, padding);
 }
 
-frame_size place_on_shelves(std::span<const frame_size> sizes, std::uint64_t columns, std::uint64_t padding,
-                            std::vector<image_area>& places)
+// Shelves of `columns` frames, or with 0 columns as many as fit in `limit` pixels.
+frame_size place_on_shelves(std::span<const frame_size> sizes, std::uint64_t columns, std::uint64_t limit,
+                            std::uint64_t padding, std::vector<image_area>& places)
 {
-    std::uint64_t limit = 0;
-    std::uint64_t area = 0;
-    for (const frame_size& size : sizes) {
-        limit = std::max(limit, size.width);
-        area += (size.width + padding) * (size.height + padding);
-    }
-    limit = std::max(limit, static_cast<std::uint64_t>(std::ceil(std::sqrt(static_cast<double>(area)))));
-
     frame_size sheet;
     std::uint64_t x = 0;
     std::uint64_t y = 0;
@@ -105,6 +98,46 @@ frame_size place_on_shelves(std::span<const frame_size> sizes, std::uint64_t col
         ++on_shelf;
     }
     return sheet;
+}
+
+// Whether sheet `a` is better than `b`: at most twice as long as wide (graphics cards
+// limit a texture's longer side, so long thin sheets fit them badly) before anything
+// else, then the smaller area, then the shorter longer side.
+bool better_shape(frame_size a, frame_size b)
+{
+    const auto squat = [](frame_size f) { return std::max(f.width, f.height) <= 2 * std::min(f.width, f.height); };
+    if (squat(a) != squat(b))
+        return squat(a);
+    if (a.width * a.height != b.width * b.height)
+        return a.width * a.height < b.width * b.height;
+    return std::max(a.width, a.height) < std::max(b.width, b.height);
+}
+
+// Tries shelf widths from the widest frame to twice the square root of the frames'
+// padded area and keeps the best shape.
+frame_size place_on_best_shelves(std::span<const frame_size> sizes, std::uint64_t padding,
+                                 std::vector<image_area>& places)
+{
+    std::uint64_t widest = 0;
+    std::uint64_t area = 0;
+    for (const frame_size& size : sizes) {
+        widest = std::max(widest, size.width);
+        area += (size.width + padding) * (size.height + padding);
+    }
+    const auto side = static_cast<std::uint64_t>(std::ceil(std::sqrt(static_cast<double>(area))));
+    const std::uint64_t last = std::max(widest, 2 * side);
+    const std::uint64_t step = std::max<std::uint64_t>(1, (last - widest) / 64);
+    std::uint64_t best_limit = widest;
+    frame_size best{UINT64_MAX / 4, UINT64_MAX / 4};
+    for (std::uint64_t limit = widest; limit <= last; limit += step) {
+        std::vector<image_area> trial;
+        const frame_size sheet = place_on_shelves(sizes, 0, limit, padding, trial);
+        if (better_shape(sheet, best)) {
+            best = sheet;
+            best_limit = limit;
+        }
+    }
+    return place_on_shelves(sizes, 0, best_limit, padding, places);
 }
 
 std::string check_pack_options(const pack_options& options, std::size_t count)
@@ -177,7 +210,8 @@ std::string layout_sheet(std::span<const bitmap> sprites, std::span<const std::s
     });
     std::vector<image_area> places;
     const frame_size sheet = uniform ? place_on_grid(sizes, options.columns, options.padding, places)
-                                     : place_on_shelves(sizes, options.columns, options.padding, places);
+                   : options.columns ? place_on_shelves(sizes, options.columns, 0, options.padding, places)
+                                     : place_on_best_shelves(sizes, options.padding, places);
     if (sheet.width > max_sheet_side || sheet.height > max_sheet_side)
         return "the sheet would be " + size_name(sheet.width, sheet.height) + " pixels; a sheet is at most " +
                size_name(max_sheet_side, max_sheet_side);
