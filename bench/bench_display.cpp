@@ -5,6 +5,7 @@
 // it should stay within; the other flags are Google Benchmark's own.
 #include "dbuff.hpp"
 #include "palette.hpp"
+#include "presentation.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,8 @@
 #include "bdffile.hpp"
 
+#include <array>
 #include <charconv>
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -62,11 +64,6 @@ std::string hex_byte(std::int64_t value)
     return {digits[static_cast<std::size_t>(value >> 4 & 15)], digits[static_cast<std::size_t>(value & 15)]};
 }
 
-std::string at_line(std::size_t line, const std::string& what)
-{
-    return "line " + std::to_string(line) + ": " + what;
-}
-
 struct box {
     std::int32_t width = 0;
     std::int32_t height = 0;
@@ -80,188 +77,261 @@ std::string describe(const box& b)
            std::to_string(b.x_offset) + ", " + std::to_string(b.y_offset) + ")";
 }
 
+// What is wrong, as a handler finds it. Most problems are the line's, and the reader
+// puts its number in front; a glyph's or the whole font's already say where they are.
+struct problem {
+    std::string what; // "" when nothing is wrong
+    bool of_line = true;
+};
+
+problem of_glyph_or_font(std::string what)
+{
+    return {std::move(what), false};
+}
+
 // The glyph between STARTCHAR and ENDCHAR that is being read.
 struct glyph_reading {
     std::size_t line = 0; // of its STARTCHAR
-    bool has_encoding = false;
-    std::int32_t encoding = -1;
-    bool has_box = false;
-    box bounds;
+    std::optional<std::int32_t> encoding;
+    std::optional<box> bounds;
     bool kept = false;          // its code is 0-255, so it goes into the font
     std::int64_t top_row = 0;   // cell row of its top bitmap row
     std::int32_t rows_read = 0; // bitmap rows so far
     fontchar cell{};
 
-    bool in_font() const { return has_encoding && encoding >= 0 && encoding <= 255; }
+    bool in_font() const { return encoding && *encoding >= 0 && *encoding <= 255; }
     std::string name() const
     {
         if (in_font())
-            return "glyph 0x" + hex_byte(encoding) + " (line " + std::to_string(line) + ")";
+            return "glyph 0x" + hex_byte(*encoding) + " (line " + std::to_string(line) + ")";
         return "the glyph on line " + std::to_string(line);
     }
 };
 
 enum class section { before_start, header, properties, glyph, bitmap, done };
 
-// Reads the BDF text line by line into `result`; the public function keeps the caller's
-// font untouched when this fails.
-std::string parse(std::string_view text, struct font& result)
-{
+// Everything read so far; each section's handler takes one line's keyword and the rest.
+struct bdf_reader {
     section where = section::before_start;
+    std::size_t line_number = 0;
     std::int64_t ascent = default_ascent;
-    bool has_font_box = false;
-    box font_box;
-    bool has_count = false;
-    std::int32_t declared_count = 0;
+    std::optional<box> font_box;
+    std::optional<std::int32_t> declared_count;
     std::int64_t glyphs_seen = 0;
     glyph_reading glyph;
+    struct font parsed {};
+};
 
-    std::size_t line_number = 0;
-    while (!text.empty() && where != section::done) {
-        ++line_number;
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (line.size() > max_line_length)
-            return at_line(line_number,
-                           "the line is longer than " + std::to_string(max_line_length) + " characters");
-        while (!line.empty() && (line.back() == '\r' || is_blank(line.back())))
-            line.remove_suffix(1);
+// A line without its line end and trailing blanks, and its first word.
+struct words {
+    std::string_view whole;
+    std::string_view keyword;
+    std::string_view rest; // after the keyword
+};
 
-        std::string_view rest = line;
-        const std::string_view keyword = next_word(rest);
-        if (keyword == "COMMENT" || (keyword.empty() && where != section::bitmap))
-            continue;
+std::optional<box> parse_box(std::string_view rest)
+{
+    std::int32_t values[4];
+    if (!parse_numbers(rest, values, 4))
+        return std::nullopt;
+    return box{values[0], values[1], values[2], values[3]};
+}
 
-        switch (where) {
-        case section::before_start:
-            if (keyword != "STARTFONT")
-                return at_line(line_number, "a BDF font starts with STARTFONT");
-            if (!next_word(rest).starts_with("2."))
-                return at_line(line_number, "only BDF versions 2.1 and 2.2 can be read");
-            where = section::header;
-            break;
+problem read_start(bdf_reader& reader, const words& line)
+{
+    std::string_view rest = line.rest;
+    const std::string_view keyword = line.keyword;
+    if (keyword != "STARTFONT")
+        return {"a BDF font starts with STARTFONT"};
+    if (!next_word(rest).starts_with("2."))
+        return {"only BDF versions 2.1 and 2.2 can be read"};
+    reader.where = section::header;
+    return {};
+}
 
-        case section::header:
-            if (keyword == "STARTPROPERTIES") {
-                where = section::properties;
-            } else if (keyword == "FONTBOUNDINGBOX") {
-                std::int32_t values[4];
-                if (!parse_numbers(rest, values, 4))
-                    return at_line(line_number, "FONTBOUNDINGBOX needs four numbers");
-                font_box = {values[0], values[1], values[2], values[3]};
-                has_font_box = true;
-            } else if (keyword == "CHARS") {
-                if (!parse_number(next_word(rest), declared_count) || declared_count < 0)
-                    return at_line(line_number, "CHARS needs a number of glyphs");
-                has_count = true;
-            } else if (keyword == "STARTCHAR") {
-                if (!has_count)
-                    return at_line(line_number, "STARTCHAR comes before CHARS");
-                if (++glyphs_seen > declared_count)
-                    return at_line(line_number, "there are more glyphs than CHARS says (" +
-                                                    std::to_string(declared_count) + ")");
-                glyph = {};
-                glyph.line = line_number;
-                where = section::glyph;
-            } else if (keyword == "ENDFONT") {
-                if (!has_count)
-                    return "the font has no CHARS line";
-                if (glyphs_seen != declared_count)
-                    return "the font has " + std::to_string(glyphs_seen) + " glyphs, but CHARS says " +
-                           std::to_string(declared_count);
-                where = section::done;
-            }
-            break;
+problem start_glyph(bdf_reader& reader)
+{
+    if (!reader.declared_count)
+        return {"STARTCHAR comes before CHARS"};
+    if (++reader.glyphs_seen > *reader.declared_count)
+        return {"there are more glyphs than CHARS says (" + std::to_string(*reader.declared_count) + ")"};
+    reader.glyph = {};
+    reader.glyph.line = reader.line_number;
+    reader.where = section::glyph;
+    return {};
+}
 
-        case section::properties:
-            if (keyword == "ENDPROPERTIES") {
-                where = section::header;
-            } else if (keyword == "FONT_ASCENT") {
-                std::int32_t value = 0;
-                if (!parse_number(next_word(rest), value))
-                    return at_line(line_number, "FONT_ASCENT needs a number");
-                ascent = value;
-            }
-            break;
+problem end_font(bdf_reader& reader)
+{
+    if (!reader.declared_count)
+        return of_glyph_or_font("the font has no CHARS line");
+    if (reader.glyphs_seen != *reader.declared_count)
+        return of_glyph_or_font("the font has " + std::to_string(reader.glyphs_seen) + " glyphs, but CHARS says " +
+                                std::to_string(*reader.declared_count));
+    reader.where = section::done;
+    return {};
+}
 
-        case section::glyph:
-            if (keyword == "ENCODING") {
-                if (!parse_number(next_word(rest), glyph.encoding))
-                    return at_line(line_number, "ENCODING needs a number");
-                glyph.has_encoding = true;
-            } else if (keyword == "BBX") {
-                std::int32_t values[4];
-                if (!parse_numbers(rest, values, 4))
-                    return at_line(line_number, "BBX needs four numbers");
-                glyph.bounds = {values[0], values[1], values[2], values[3]};
-                glyph.has_box = true;
-            } else if (keyword == "BITMAP") {
-                if (!glyph.has_encoding)
-                    return "the glyph on line " + std::to_string(glyph.line) + " has no ENCODING";
-                if (!glyph.has_box) {
-                    if (!has_font_box)
-                        return glyph.name() + " has no BBX, and the font no FONTBOUNDINGBOX";
-                    glyph.bounds = font_box;
-                }
-                const box& b = glyph.bounds;
-                if (b.width < 0 || b.height < 0)
-                    return glyph.name() + " has a negative size in its BBX";
-                glyph.kept = glyph.in_font();
-                glyph.top_row = ascent - (std::int64_t{b.y_offset} + b.height);
-                // A glyph with no pixels has nothing to place, wherever its box is.
-                const bool fits = b.width == 0 || b.height == 0 ||
-                                  (b.x_offset >= 0 && std::int64_t{b.x_offset} + b.width <= cell_size &&
-                                   glyph.top_row >= 0 && ascent - b.y_offset <= cell_size);
-                if (glyph.kept && !fits)
-                    return glyph.name() + " is " + describe(b) + " and does not fit the 8 x 8 cell";
-                where = section::bitmap;
-            } else if (keyword == "STARTCHAR" || keyword == "ENDFONT" || keyword == "ENDCHAR") {
-                return at_line(line_number, glyph.name() + " has no BITMAP");
-            }
-            break;
-
-        case section::bitmap: {
-            const box& b = glyph.bounds;
-            if (keyword == "ENDCHAR") {
-                if (glyph.rows_read != b.height)
-                    return at_line(line_number, glyph.name() + " has " + std::to_string(glyph.rows_read) +
-                                                    " bitmap rows; its BBX says " + std::to_string(b.height));
-                if (glyph.kept)
-                    result.chr[static_cast<std::size_t>(glyph.encoding)] = glyph.cell;
-                where = section::header;
-                break;
-            }
-            if (glyph.rows_read == b.height)
-                return at_line(line_number, glyph.name() + " has more bitmap rows than its BBX says (" +
-                                                std::to_string(b.height) + ")");
-            const std::size_t digits_needed = (static_cast<std::size_t>(b.width) + 7) / 8 * 2;
-            if (line.size() < digits_needed)
-                return at_line(line_number, "a bitmap row of " + glyph.name() + " needs " +
-                                                std::to_string(digits_needed) + " hexadecimal digits");
-            for (const char c : line)
-                if (hex_value(c) < 0)
-                    return at_line(line_number, "a bitmap row of " + glyph.name() +
-                                                    " holds a character that is not a hexadecimal digit");
-            if (glyph.kept && b.width > 0) {
-                // The row's first byte holds the leftmost pixel in its top bit; pixels past
-                // the box's width are padding.
-                const auto bits = static_cast<std::uint8_t>(hex_value(line[0]) << 4 | hex_value(line[1]));
-                const auto pixels = static_cast<std::uint8_t>(mirror_row(bits) & ((1u << b.width) - 1));
-                glyph.cell.bitmap[static_cast<std::size_t>(glyph.top_row + glyph.rows_read)] =
-                    static_cast<std::uint8_t>(pixels << b.x_offset);
-            }
-            ++glyph.rows_read;
-            break;
-        }
-
-        case section::done:
-            break;
-        }
+problem read_header(bdf_reader& reader, const words& line)
+{
+    std::string_view rest = line.rest;
+    const std::string_view keyword = line.keyword;
+    if (keyword == "STARTPROPERTIES") {
+        reader.where = section::properties;
+    } else if (keyword == "FONTBOUNDINGBOX") {
+        reader.font_box = parse_box(rest);
+        if (!reader.font_box)
+            return {"FONTBOUNDINGBOX needs four numbers"};
+    } else if (keyword == "CHARS") {
+        std::int32_t count = 0;
+        if (!parse_number(next_word(rest), count) || count < 0)
+            return {"CHARS needs a number of glyphs"};
+        reader.declared_count = count;
+    } else if (keyword == "STARTCHAR") {
+        return start_glyph(reader);
+    } else if (keyword == "ENDFONT") {
+        return end_font(reader);
     }
-    if (where == section::before_start)
+    return {};
+}
+
+problem read_properties(bdf_reader& reader, const words& line)
+{
+    std::string_view rest = line.rest;
+    const std::string_view keyword = line.keyword;
+    if (keyword == "ENDPROPERTIES") {
+        reader.where = section::header;
+    } else if (keyword == "FONT_ASCENT") {
+        std::int32_t value = 0;
+        if (!parse_number(next_word(rest), value))
+            return {"FONT_ASCENT needs a number"};
+        reader.ascent = value;
+    }
+    return {};
+}
+
+// BITMAP: the glyph's box is known now, so where its rows go in the cell is too.
+problem start_bitmap(bdf_reader& reader)
+{
+    glyph_reading& glyph = reader.glyph;
+    if (!glyph.encoding)
+        return of_glyph_or_font("the glyph on line " + std::to_string(glyph.line) + " has no ENCODING");
+    if (!glyph.bounds) {
+        if (!reader.font_box)
+            return of_glyph_or_font(glyph.name() + " has no BBX, and the font no FONTBOUNDINGBOX");
+        glyph.bounds = reader.font_box;
+    }
+    const box& b = *glyph.bounds;
+    if (b.width < 0 || b.height < 0)
+        return of_glyph_or_font(glyph.name() + " has a negative size in its BBX");
+    glyph.kept = glyph.in_font();
+    glyph.top_row = reader.ascent - (std::int64_t{b.y_offset} + b.height);
+    // A glyph with no pixels has nothing to place, wherever its box is.
+    const bool fits = b.width == 0 || b.height == 0 ||
+                      (b.x_offset >= 0 && std::int64_t{b.x_offset} + b.width <= cell_size && glyph.top_row >= 0 &&
+                       reader.ascent - b.y_offset <= cell_size);
+    if (glyph.kept && !fits)
+        return of_glyph_or_font(glyph.name() + " is " + describe(b) + " and does not fit the 8 x 8 cell");
+    reader.where = section::bitmap;
+    return {};
+}
+
+problem read_glyph(bdf_reader& reader, const words& line)
+{
+    std::string_view rest = line.rest;
+    const std::string_view keyword = line.keyword;
+    glyph_reading& glyph = reader.glyph;
+    if (keyword == "ENCODING") {
+        std::int32_t encoding = -1;
+        if (!parse_number(next_word(rest), encoding))
+            return {"ENCODING needs a number"};
+        glyph.encoding = encoding;
+    } else if (keyword == "BBX") {
+        glyph.bounds = parse_box(rest);
+        if (!glyph.bounds)
+            return {"BBX needs four numbers"};
+    } else if (keyword == "BITMAP") {
+        return start_bitmap(reader);
+    } else if (keyword == "STARTCHAR" || keyword == "ENDFONT" || keyword == "ENDCHAR") {
+        return {glyph.name() + " has no BITMAP"};
+    }
+    return {};
+}
+
+problem end_glyph(bdf_reader& reader)
+{
+    glyph_reading& glyph = reader.glyph;
+    if (glyph.rows_read != glyph.bounds->height)
+        return {glyph.name() + " has " + std::to_string(glyph.rows_read) + " bitmap rows; its BBX says " +
+                std::to_string(glyph.bounds->height)};
+    if (glyph.kept)
+        reader.parsed.chr[static_cast<std::size_t>(*glyph.encoding)] = glyph.cell;
+    reader.where = section::header;
+    return {};
+}
+
+// A line of hexadecimal digits, or ENDCHAR.
+problem read_bitmap_row(bdf_reader& reader, const words& words)
+{
+    glyph_reading& glyph = reader.glyph;
+    const box& b = *glyph.bounds;
+    const std::string_view line = words.whole;
+    if (words.keyword == "ENDCHAR")
+        return end_glyph(reader);
+    if (glyph.rows_read == b.height)
+        return {glyph.name() + " has more bitmap rows than its BBX says (" + std::to_string(b.height) + ")"};
+    const std::size_t digits_needed = (static_cast<std::size_t>(b.width) + 7) / 8 * 2;
+    if (line.size() < digits_needed)
+        return {"a bitmap row of " + glyph.name() + " needs " + std::to_string(digits_needed) + " hexadecimal digits"};
+    for (const char c : line)
+        if (hex_value(c) < 0)
+            return {"a bitmap row of " + glyph.name() + " holds a character that is not a hexadecimal digit"};
+    if (glyph.kept && b.width > 0) {
+        // The row's first byte holds the leftmost pixel in its top bit; pixels past
+        // the box's width are padding.
+        const auto bits = static_cast<std::uint8_t>(hex_value(line[0]) << 4 | hex_value(line[1]));
+        const auto pixels = static_cast<std::uint8_t>(mirror_row(bits) & ((1u << b.width) - 1));
+        glyph.cell.bitmap[static_cast<std::size_t>(glyph.top_row + glyph.rows_read)] =
+            static_cast<std::uint8_t>(pixels << b.x_offset);
+    }
+    ++glyph.rows_read;
+    return {};
+}
+
+using section_handler = problem (*)(bdf_reader& reader, const words& line);
+
+// The handler of each section but the last, in the order of `section`.
+constexpr std::array<section_handler, 5> handlers = {read_start, read_header, read_properties, read_glyph,
+                                                     read_bitmap_row};
+static_assert(handlers.size() == static_cast<std::size_t>(section::done));
+
+problem read_line(bdf_reader& reader, std::string_view line)
+{
+    if (line.size() > max_line_length)
+        return {"the line is longer than " + std::to_string(max_line_length) + " characters"};
+    while (!line.empty() && (line.back() == '\r' || is_blank(line.back())))
+        line.remove_suffix(1);
+    words split{line, {}, line};
+    split.keyword = next_word(split.rest);
+    if (split.keyword == "COMMENT" || (split.keyword.empty() && reader.where != section::bitmap))
+        return {};
+    return handlers[static_cast<std::size_t>(reader.where)](reader, split);
+}
+
+// Reads the BDF text line by line into `reader.parsed`.
+std::string parse(std::string_view text, bdf_reader& reader)
+{
+    while (!text.empty() && reader.where != section::done) {
+        ++reader.line_number;
+        const std::size_t end = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (problem found = read_line(reader, line); !found.what.empty())
+            return found.of_line ? "line " + std::to_string(reader.line_number) + ": " + found.what : found.what;
+    }
+    if (reader.where == section::before_start)
         return "the file is empty";
-    if (where != section::done)
+    if (reader.where != section::done)
         return "the file ends before ENDFONT";
     return "";
 }
@@ -270,10 +340,10 @@ std::string parse(std::string_view text, struct font& result)
 
 std::string read_bdf(std::span<const std::uint8_t> bdf, struct font& result)
 {
-    struct font parsed {};
-    const std::string error = parse({reinterpret_cast<const char*>(bdf.data()), bdf.size()}, parsed);
+    bdf_reader reader;
+    const std::string error = parse({reinterpret_cast<const char*>(bdf.data()), bdf.size()}, reader);
     if (error.empty())
-        result = parsed;
+        result = reader.parsed;
     return error;
 }
 

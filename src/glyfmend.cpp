@@ -2,7 +2,6 @@
 
 #include "dbuff.hpp"
 #include "fonts.hpp"
-#include "savefile.hpp"
 #include "sdlfuncs.hpp"
 
 #include <array>
@@ -34,22 +33,6 @@ void draw_editor(std::uint8_t chr)
 }
 
 } // namespace
-
-void set_font_pixel(std::uint8_t chr, std::uint8_t x, std::uint8_t y)
-{
-    font.chr[chr].bitmap[y] ^= static_cast<std::uint8_t>(1u << x);
-}
-
-void reset_chr(std::uint8_t chr)
-{
-    font.chr[chr].bitmap.fill(0);
-}
-
-int save_font(const char* filename)
-{
-    const std::vector<std::uint8_t> file = write_font_file(font);
-    return replace_file(filename, file.data(), file.size()) == 0 ? 0 : -1;
-}
 
 int glyfmend_main(int argc, char** argv)
 {

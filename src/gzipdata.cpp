@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <new>
 
 namespace {
 
@@ -77,11 +76,11 @@ std::string gunzip(std::span<const std::uint8_t> data, std::vector<std::uint8_t>
     return error;
 }
 
-std::vector<std::uint8_t> gzip(std::span<const std::uint8_t> data)
+std::string gzip(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& result)
 {
     z_stream stream{};
     if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, gzip_window_bits, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw std::bad_alloc();
+        return "there is not enough memory to compress the data";
     // An explicit header with no time stamp and a fixed system code: the same data
     // always gives the same bytes, on any machine.
     gz_header header{};
@@ -107,8 +106,13 @@ std::vector<std::uint8_t> gzip(std::span<const std::uint8_t> data)
         produced += out_piece - stream.avail_out;
         if (status == Z_STREAM_END)
             break;
+        if (status != Z_OK && status != Z_BUF_ERROR) {
+            deflateEnd(&stream);
+            return "the data cannot be compressed";
+        }
     }
     deflateEnd(&stream);
     output.resize(produced);
-    return output;
+    result = std::move(output);
+    return "";
 }

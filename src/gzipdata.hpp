@@ -16,6 +16,7 @@ bool is_gzip(std::span<const std::uint8_t> data);
 // leaving `result` as it was. Several gzip members in a row decompress one after another.
 std::string gunzip(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& result);
 
-// Compresses `data` as one gzip stream with no time stamp: the same data always gives
-// the same bytes.
-std::vector<std::uint8_t> gzip(std::span<const std::uint8_t> data);
+// Compresses `data` into `result` as one gzip stream with no time stamp: the same data
+// always gives the same bytes. Returns "" on success, else one sentence that says what
+// is wrong (zlib found no memory), leaving `result` as it was.
+std::string gzip(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& result);

@@ -18,6 +18,17 @@
 
 enum class sheet_mode { none, pack, cut };
 
+// What the sheet modes' options set, as the command line gave them.
+struct sheet_options {
+    std::uint32_t columns = 0; // --columns; 0: as square as it gets
+    std::uint32_t padding = 0; // --padding
+    atlas_layout layout = atlas_layout::hash;
+    std::optional<grid_options> grid; // --cell, its offset and padding filled in when planned
+    std::uint32_t offset_x = 0;       // --offset
+    std::uint32_t offset_y = 0;
+    bool skip_empty = false;
+};
+
 struct sheet_job {
     sheet_mode mode = sheet_mode::none;
     std::vector<std::string> inputs;  // pack: the sprite files; cut: the sheet

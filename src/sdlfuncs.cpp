@@ -2,6 +2,7 @@
 
 #include "dbuff.hpp"
 #include "palette.hpp"
+#include "presentation.hpp"
 
 #include <X11/Xlib.h>
 

@@ -1,5 +1,6 @@
 #include "dbuff.hpp"
 #include "palette.hpp"
+#include "presentation.hpp"
 
 #include <gtest/gtest.h>
 

@@ -73,7 +73,8 @@ TEST(PixconvSheets, UsageErrorsSayWhatIsWrongAndWriteNothing)
     write_file(dir.file("a/walk-1.spr"), read_file(dir.file("walk-1.spr")));
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"walk-1.spr", "a/walk-1.spr", "s.png"}, "two inputs are named walk-1.spr; frames are named after their files"},
-        {{"--nearest", "walk-1.spr", "walk-2.spr", "s.png"}, "these options do not apply to sprite sheets"},
+        {{"--nearest", "walk-1.spr", "walk-2.spr", "s.png"}, "--nearest applies to cutting a sheet"},
+        {{"--psf1", "s.png", "a/"}, "--psf1 does not apply to sprite sheets"},
         {{"--skip-empty", "walk-1.spr", "walk-2.spr", "s.png"}, "--skip-empty applies to cutting a sheet"},
         {{"--columns", "0", "walk-1.spr", "walk-2.spr", "s.png"},
          "--columns takes a whole number from 1 to 8192, not '0'"},
@@ -84,7 +85,7 @@ TEST(PixconvSheets, UsageErrorsSayWhatIsWrongAndWriteNothing)
         {{"--cell", "8x8", "s.png", "t%s.spr"},
          "the output name may hold one number as %d, %Nd or %0Nd (N from 1 to 9), and %% for a percent sign"},
         {{"s.png", "t%d.spr"}, "a numbered output name needs --cell WxH; without it the frames of the atlas are cut into a folder"},
-        {{"--offset", "1x1", "s.png", "a/"}, "--offset applies to cutting by --cell"},
+        {{"--offset", "1x1", "s.png", "a/"}, "--offset applies to cutting a sheet by --cell"},
         {{"--atlas", "array", "s.png", "a/"}, "--atlas applies to packing sprites into a sheet"},
         {{"s.png", "missing/"}, "missing/: no such folder"},
     };

@@ -1,6 +1,7 @@
-#include "palette.hpp"
+#include "presentation.hpp"
 
 #include "dbuff.hpp"
+#include "palette.hpp"
 
 #include <array>
 #include <cstring>
