@@ -1,4 +1,4 @@
-// Feeds the bytes to both PNG readers. The first byte chooses the scale (1-4) from
+// Feeds the bytes to the PNG readers. The first byte chooses the scale (1-4) from
 // its low bits, `nearest` from bit 2 and `invert` from bit 3; the rest is the PNG.
 // Each chunk's checksum is made right before reading: without that nearly every
 // mutation stops at the checksum and the code behind it is never reached.
@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -55,5 +56,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::free(sprite.bitmap);
     struct font sheet {};
     (void)read_png_sheet(png, scale, invert, sheet);
+    // As a sprite sheet: two frames, the top-left corner and one that may reach past the edge.
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    if (read_png_size(png, width, height).empty()) {
+        const image_area areas[] = {{0, 0, std::min(width, 4 * scale), std::min(height, 2 * scale)},
+                                    {width / 2, height / 3, 3 * scale, scale}};
+        std::vector<std::vector<std::uint8_t>> values;
+        (void)read_png_areas(png, scale, nearest, areas, values);
+    }
     return 0;
 }

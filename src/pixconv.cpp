@@ -2,6 +2,7 @@
 
 #include "pixconv_formats.hpp"
 #include "pixconv_options.hpp"
+#include "pixconv_sheets.hpp"
 #include "savefile.hpp"
 
 #include <cerrno>
@@ -62,6 +63,15 @@ std::string read_input(const std::string& path, std::size_t bytes_used, std::vec
     std::fclose(file);
     return problem;
 }
+
+} // namespace
+
+std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data)
+{
+    return read_input(path, 0, data);
+}
+
+namespace {
 
 // Where a conversion failed: the file to blame and what is wrong with it.
 struct blame {
@@ -141,13 +151,18 @@ int pixconv_main(int argc, char** argv)
         std::printf("pixconv %s\n", PIXCONV_VERSION);
         return 0;
     }
+    sheet_job sheets;
+    std::string problem = plan_sheets(line, sheets);
     conversion plan;
-    if (std::string problem = plan_conversion(line, plan); !problem.empty())
+    const bool one_to_one = sheets.mode == sheet_mode::none;
+    if (problem.empty() && one_to_one)
+        problem = plan_conversion(line, plan);
+    if (!problem.empty())
         return usage_error(problem);
     // Every size is bounded before memory is taken, so this is a machine short of memory.
     try {
-        return convert_one(plan);
+        return one_to_one ? convert_one(plan) : run_sheet_job(sheets);
     } catch (const std::bad_alloc&) {
-        return failure(plan.input_path, "there is not enough memory to convert it");
+        return failure(one_to_one ? plan.input_path : sheets.inputs.front(), "there is not enough memory to convert it");
     }
 }

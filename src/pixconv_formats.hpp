@@ -6,6 +6,7 @@
 #pragma once
 #include "charset.hpp"
 #include "fonts.hpp"
+#include "pixconv_sheets.hpp"
 #include "structs.hpp"
 
 #include <cstdint>
@@ -25,6 +26,7 @@ struct settings {
     const charset* characters = &latin1_charset; // which character each glyph code stands for
     std::optional<std::uint32_t> size;           // pixels: the strike or em of a font read through FreeType
     std::string output_path; // the main output's name, after which companion files are named
+    sheet_options sheet;     // packing and cutting sprite sheets
 };
 
 // A file a writer makes beside the main output (a descriptor's picture, say).

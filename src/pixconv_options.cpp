@@ -25,7 +25,30 @@ struct option_row {
     holds content = holds::either;
     std::string_view misuse = {}; // the usage error when it does nothing here
     std::string_view help = {};   // its line in --help after the indent; "" when it shares one
+    unsigned sheets = 0;          // the sheet modes it does something in (below)
 };
+
+// The sheet modes, as bits of option_row::sheets. The sheet options' rows name the
+// family "sprite sheet", which no format has, so the one-to-one conversion refuses
+// them with their `misuse`; in a sheet mode `sheets` alone decides.
+constexpr unsigned in_pack = 1;
+constexpr unsigned in_grid_cut = 2;
+constexpr unsigned in_atlas_cut = 4;
+constexpr unsigned in_cut = in_grid_cut | in_atlas_cut;
+constexpr unsigned in_sheets = in_pack | in_cut;
+
+struct sheet_use {
+    unsigned modes;
+    std::string_view where; // the usage error's end: "--x applies to ..."
+};
+constexpr std::array sheet_uses = {
+    sheet_use{in_pack, "applies to packing sprites into a sheet"},
+    sheet_use{in_grid_cut, "applies to cutting a sheet by --cell"},
+    sheet_use{in_cut, "applies to cutting a sheet"},
+    sheet_use{in_pack | in_grid_cut, "applies to packing a sheet or cutting one by --cell"},
+    sheet_use{0, "does not apply to sprite sheets"},
+};
+
 
 bool is_identifier(std::string_view text)
 {
@@ -97,6 +120,45 @@ std::string set_psf1(std::string_view, command_line& line)
     return "";
 }
 
+std::string set_columns(std::string_view value, command_line& line)
+{
+    return parse_count("--columns", value, 1, max_sheet_side, line.how.sheet.columns);
+}
+
+std::string set_padding(std::string_view value, command_line& line)
+{
+    return parse_count("--padding", value, 0, max_padding, line.how.sheet.padding);
+}
+
+std::string set_atlas(std::string_view value, command_line& line)
+{
+    if (value != "hash" && value != "array")
+        return "--atlas takes hash or array, not '" + std::string(value) + "'";
+    line.how.sheet.layout = value == "hash" ? atlas_layout::hash : atlas_layout::array;
+    return "";
+}
+
+std::string set_cell(std::string_view value, command_line& line)
+{
+    grid_options grid;
+    if (std::string problem = parse_pair("--cell", value, 1, max_sheet_side, grid.cell_width, grid.cell_height);
+        !problem.empty())
+        return problem;
+    line.how.sheet.grid = grid;
+    return "";
+}
+
+std::string set_offset(std::string_view value, command_line& line)
+{
+    return parse_pair("--offset", value, 0, max_sheet_side, line.how.sheet.offset_x, line.how.sheet.offset_y);
+}
+
+std::string set_skip_empty(std::string_view, command_line& line)
+{
+    line.how.sheet.skip_empty = true;
+    return "";
+}
+
 std::string ask_help(std::string_view, command_line& line)
 {
     line.wanted = action::help;
@@ -114,15 +176,18 @@ static_assert(max_scale == 64, "say the new limit in the help line of --scale");
 static_assert(max_freetype_size == 64, "say the new limit in the help line of --size");
 
 constexpr std::array options = {
-    option_row{.name = "--sprite", .help = "--sprite, --font  what a PNG or C header holds, when neither side says"},
+    option_row{.name = "--sprite", .help = "--sprite, --font  what a PNG or C header holds, when neither side says",
+               .sheets = in_sheets},
     option_row{.name = "--font"},
     option_row{.name = "--scale", .takes_value = true, .set = set_scale, .families = {"PNG", "BMFont"},
                .misuse = "--scale needs a PNG side or a BMFont output",
-               .help = "--scale N         a PNG or BMFont page is enlarged N times (1-64), every pixel an N x N block"},
+               .help = "--scale N         a PNG or BMFont page is enlarged N times (1-64), every pixel an N x N block",
+               .sheets = in_sheets},
     option_row{.name = "--nearest", .set = set_nearest,
                .families = {"PNG"}, .where = side::input, .content = holds::a_sprite,
                .misuse = "--nearest applies to a PNG read as a sprite",
-               .help = "--nearest         a PNG colour not among the 16 becomes the nearest of them"},
+               .help = "--nearest         a PNG colour not among the 16 becomes the nearest of them",
+               .sheets = in_cut},
     option_row{.name = "--invert", .set = set_invert,
                .families = {"PNG"}, .where = side::input, .content = holds::a_font,
                .misuse = "--invert applies to a PNG read as a font sheet",
@@ -147,6 +212,26 @@ constexpr std::array options = {
                .misuse = "--size applies to a PCF, FON, TrueType or OpenType input",
                .help = "--size N          a font read through FreeType: its strike N pixels high, or outlines\n"
                        "                    at N pixels per em (1-64; default: the tallest strike up to 8)"},
+    option_row{.name = "--columns", .takes_value = true, .set = set_columns, .families = {"sprite sheet"},
+               .misuse = "--columns applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
+               .help = "--columns N       frames a row when packing (default: as square as it gets)", .sheets = in_pack},
+    option_row{.name = "--padding", .takes_value = true, .set = set_padding, .families = {"sprite sheet"},
+               .misuse = "--padding applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
+               .help = "--padding N       pixels between frames (packing, or cutting by --cell)",
+               .sheets = in_pack | in_grid_cut},
+    option_row{.name = "--atlas", .takes_value = true, .set = set_atlas, .families = {"sprite sheet"},
+               .misuse = "--atlas applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
+               .help = "--atlas LAYOUT    the atlas written: hash (default) or array", .sheets = in_pack},
+    option_row{.name = "--cell", .takes_value = true, .set = set_cell, .families = {"sprite sheet"},
+               .misuse = "--cell applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
+               .help = "--cell WxH        cut a grid of W x H pixel cells; --offset XxY: its top left",
+               .sheets = in_grid_cut},
+    option_row{.name = "--offset", .takes_value = true, .set = set_offset, .families = {"sprite sheet"},
+               .misuse = "--offset applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
+               .sheets = in_grid_cut},
+    option_row{.name = "--skip-empty", .set = set_skip_empty, .families = {"sprite sheet"},
+               .misuse = "--skip-empty applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
+               .help = "--skip-empty      leave out wholly transparent frames when cutting", .sheets = in_cut},
     option_row{.name = "--help", .set = ask_help,
                .help = "--help, --version"},
     option_row{.name = "--version", .set = ask_version},
@@ -337,6 +422,34 @@ std::string plan_conversion(const command_line& line, conversion& plan)
     return choose_name(line, plan);
 }
 
+std::string plan_sheets(const command_line& line, sheet_job& job)
+{
+    const sheet_options& sheet = line.how.sheet;
+    job.mode = sheet_mode_of(line.names, is_given(line, "--atlas"), sheet.grid.has_value());
+    if (job.mode == sheet_mode::none)
+        return "";
+    const unsigned here = job.mode == sheet_mode::pack ? in_pack : sheet.grid ? in_grid_cut : in_atlas_cut;
+    for (const option_row& option : options)
+        if (is_given(line, option.name) && !(option.sheets & here))
+            for (const sheet_use& use : sheet_uses)
+                if (use.modes == option.sheets)
+                    return std::string(option.name) + " " + std::string(use.where);
+    job.inputs.assign(line.names.begin(), line.names.end() - 1);
+    job.output = line.names.back();
+    job.pack = {sheet.columns, line.how.scale, sheet.padding};
+    job.layout = sheet.layout;
+    job.grid = sheet.grid;
+    if (job.grid) {
+        job.grid->offset_x = sheet.offset_x;
+        job.grid->offset_y = sheet.offset_y;
+        job.grid->padding = sheet.padding;
+    }
+    job.scale = line.how.scale;
+    job.nearest = line.how.nearest;
+    job.skip_empty = sheet.skip_empty;
+    return check_sheet_names(job);
+}
+
 std::string usage_text()
 {
     std::string text = "Usage: pixconv [options] INPUT OUTPUT\n"
@@ -346,6 +459,10 @@ std::string usage_text()
     for (const format_row& row : format_table())
         if (!row.help.empty())
             text += "  " + std::string(row.help) + "\n";
+    text += "Sprite sheets:\n"
+            "  pixconv [options] SPRITE.spr... SHEET.png     packs them; writes SHEET.json beside it\n"
+            "  pixconv --cell WxH [options] SHEET.png NAME%02d.spr   cuts a grid, numbered from 0\n"
+            "  pixconv [options] SHEET.png FOLDER/           cuts the frames of SHEET.json\n";
     text += "Options:\n";
     for (const option_row& row : options)
         if (!row.help.empty())

@@ -42,5 +42,10 @@ struct conversion {
 // the output file's stem.
 std::string plan_conversion(const command_line& line, conversion& plan);
 
+// Works out whether `line` asks for a sheet mode (sheet_mode_of); if so, refuses the
+// options that do nothing in it and fills `job`. "" or the usage error; `job.mode`
+// stays none for the one-to-one conversion.
+std::string plan_sheets(const command_line& line, sheet_job& job);
+
 // What --help prints, formats and options from their tables.
 std::string usage_text();

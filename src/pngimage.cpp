@@ -393,6 +393,60 @@ std::string encode_indexed(std::uint32_t width, std::uint32_t height, std::uint8
     return encode_rows(width, height, SPNG_COLOR_TYPE_INDEXED, depth, &plte, &trns, fill_row, png);
 }
 
+// The sprite value of each pixel: its index in an image with the sprite palette, else
+// its colour, transparent below alpha 128, one of the 16 exactly or with `nearest` the
+// nearest of them. An enlarged picture repeats each colour many times over: the last
+// one is remembered.
+struct sprite_values {
+    bool by_index;
+    bool nearest;
+    colour last{};
+    std::uint8_t last_value = transparent;
+
+    bool value_of(std::uint32_t x, std::uint32_t y, const pixel& p, std::uint8_t& value, std::string& refusal)
+    {
+        const colour c = p.value;
+        if (by_index || c.alpha < 128) {
+            value = by_index ? p.index : transparent;
+            return true;
+        }
+        if (c.red != last.red || c.green != last.green || c.blue != last.blue || last.alpha < 128) {
+            std::uint32_t distance = 0;
+            last_value = nearest_colour(c, distance);
+            if (distance != 0 && !nearest) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "#%02X%02X%02X", c.red, c.green, c.blue);
+                refusal = pixel_name(x, y) + " is " + hex + ", not one of the 16 colours";
+                return false;
+            }
+            last = c;
+        }
+        value = last_value;
+        return true;
+    }
+};
+
+std::string check_sheet_size(const spng_ihdr& header)
+{
+    if (header.width > max_sheet_side || header.height > max_sheet_side)
+        return "the image is " + size_name(header.width, header.height) + " pixels; a sheet is at most " +
+               size_name(max_sheet_side, max_sheet_side);
+    return "";
+}
+
+// The palette every sprite PNG carries: entry v is the colour of v & 15, entry 255
+// transparent black.
+void set_sprite_palette(spng_plte& plte, spng_trns& trns)
+{
+    plte.n_entries = 256;
+    trns.n_type3_entries = 256;
+    for (std::uint32_t v = 0; v < 256; ++v) {
+        const colour c = sprite_colour(v);
+        plte.entries[v] = {c.red, c.green, c.blue, 0};
+        trns.type3_alpha[v] = c.alpha;
+    }
+}
+
 } // namespace
 
 std::string read_png_sprite(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest, bitmap& sprite)
@@ -411,29 +465,11 @@ std::string read_png_sprite(std::span<const std::uint8_t> png, std::uint32_t sca
 
     if (std::string error = start_decoding(source); !error.empty())
         return error;
-    const bool by_index = has_sprite_palette(source);
+    sprite_values values{has_sprite_palette(source), nearest};
     block_values blocks(scale, header.width, header.height);
-    // An enlarged picture repeats each colour many times over: the last one is remembered.
-    colour last{};
-    std::uint8_t last_value = transparent;
     std::string error = read_pixels(source, [&](std::uint32_t x, std::uint32_t y, const pixel& p, std::string& refusal) {
-        if (by_index)
-            return blocks.put(x, y, p.index, refusal);
-        const colour c = p.value;
-        if (c.alpha < 128)
-            return blocks.put(x, y, transparent, refusal);
-        if (c.red != last.red || c.green != last.green || c.blue != last.blue || last.alpha < 128) {
-            std::uint32_t distance = 0;
-            last_value = nearest_colour(c, distance);
-            if (distance != 0 && !nearest) {
-                char hex[8];
-                std::snprintf(hex, sizeof hex, "#%02X%02X%02X", c.red, c.green, c.blue);
-                refusal = pixel_name(x, y) + " is " + hex + ", not one of the 16 colours";
-                return false;
-            }
-            last = c;
-        }
-        return blocks.put(x, y, last_value, refusal);
+        std::uint8_t value = 0;
+        return values.value_of(x, y, p, value, refusal) && blocks.put(x, y, value, refusal);
     });
     if (!error.empty())
         return error;
@@ -457,13 +493,7 @@ std::string write_png_sprite(const bitmap& sprite, std::uint32_t scale, std::vec
         return "the sprite is " + size_name(sprite.width, sprite.height) + " pixels: a PNG needs at least one";
     spng_plte plte{};
     spng_trns trns{};
-    plte.n_entries = 256;
-    trns.n_type3_entries = 256;
-    for (std::uint32_t v = 0; v < 256; ++v) {
-        const colour c = sprite_colour(v);
-        plte.entries[v] = {c.red, c.green, c.blue, 0};
-        trns.type3_alpha[v] = c.alpha;
-    }
+    set_sprite_palette(plte, trns);
     const std::uint32_t width = sprite.width * scale;
     return encode_indexed(width, sprite.height * scale, 8, plte, trns,
                           [&](std::uint32_t y, std::vector<std::uint8_t>& row) {
@@ -549,4 +579,111 @@ std::string write_png_page(const struct font& source, std::uint32_t scale, std::
                            }
                        },
                        png);
+}
+
+std::string read_png_size(std::span<const std::uint8_t> png, std::uint32_t& width, std::uint32_t& height)
+{
+    png_source source;
+    if (std::string error = open_png(png, 1, source); !error.empty())
+        return error;
+    if (std::string error = check_sheet_size(source.header); !error.empty())
+        return error;
+    width = source.header.width;
+    height = source.header.height;
+    return "";
+}
+
+namespace {
+
+// Whether `area` can be read as a sprite of `image_width` x `image_height` at `scale`;
+// "" or what is wrong with it.
+std::string check_area(const image_area& area, std::uint32_t image_width, std::uint32_t image_height,
+                       std::uint32_t scale)
+{
+    const std::string where = size_name(area.width, area.height) + " frame at (" + std::to_string(area.x) + ", " +
+                              std::to_string(area.y) + ")";
+    if (area.width == 0 || area.height == 0 || area.width > image_width || area.height > image_height ||
+        area.x > image_width - area.width || area.y > image_height - area.height)
+        return "the " + where + " does not lie inside the " + size_name(image_width, image_height) + " image";
+    const std::uint32_t limit = max_sprite_size * scale;
+    if (area.width > limit || area.height > limit)
+        return "the " + where + " is larger than a sprite's " + size_name(limit, limit) +
+               (scale > 1 ? " at scale " + std::to_string(scale) : "");
+    if (area.width % scale != 0 || area.height % scale != 0)
+        return "the " + where + " is not a whole number of " + size_name(scale, scale) + " blocks";
+    return "";
+}
+
+bool inside(const image_area& area, std::uint32_t x, std::uint32_t y)
+{
+    return x >= area.x && x - area.x < area.width && y >= area.y && y - area.y < area.height;
+}
+
+} // namespace
+
+std::string read_png_areas(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest,
+                           std::span<const image_area> areas, std::vector<std::vector<std::uint8_t>>& values)
+{
+    png_source source;
+    if (std::string error = open_png(png, scale, source); !error.empty())
+        return error;
+    if (std::string error = check_sheet_size(source.header); !error.empty())
+        return error;
+    for (const image_area& area : areas)
+        if (std::string error = check_area(area, source.header.width, source.header.height, scale); !error.empty())
+            return error;
+    if (std::string error = start_decoding(source); !error.empty())
+        return error;
+
+    // Scanlines come one at a time, and only the areas that cross the current one are
+    // looked through for each of its pixels.
+    std::vector<block_values> blocks;
+    blocks.reserve(areas.size());
+    for (const image_area& area : areas)
+        blocks.emplace_back(scale, area.width, area.height);
+    sprite_values sprite{has_sprite_palette(source), nearest};
+    std::vector<std::size_t> crossing;
+    std::uint32_t crossing_y = UINT32_MAX;
+    std::string error = read_pixels(source, [&](std::uint32_t x, std::uint32_t y, const pixel& p, std::string& refusal) {
+        if (y != crossing_y) {
+            crossing.clear();
+            for (std::size_t i = 0; i < areas.size(); ++i)
+                if (y >= areas[i].y && y - areas[i].y < areas[i].height)
+                    crossing.push_back(i);
+            crossing_y = y;
+        }
+        for (const std::size_t i : crossing) {
+            if (!inside(areas[i], x, y))
+                continue;
+            std::uint8_t value = 0;
+            if (!sprite.value_of(x, y, p, value, refusal) || !blocks[i].put(x - areas[i].x, y - areas[i].y, value, refusal))
+                return false;
+        }
+        return true;
+    });
+    if (!error.empty())
+        return error;
+    values.clear();
+    for (block_values& area : blocks)
+        values.push_back(std::move(area.values));
+    return "";
+}
+
+std::string write_png_picture(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> values,
+                              std::vector<std::uint8_t>& png)
+{
+    if (width == 0 || height == 0 || width > max_sheet_side || height > max_sheet_side)
+        return "the picture is " + size_name(width, height) + " pixels; a sheet is at least 1 x 1 and at most " +
+               size_name(max_sheet_side, max_sheet_side);
+    if (values.size() != std::size_t{width} * height)
+        return "the picture holds " + std::to_string(values.size()) + " values, not " + size_name(width, height);
+    spng_plte plte{};
+    spng_trns trns{};
+    set_sprite_palette(plte, trns);
+    return encode_indexed(width, height, 8, plte, trns,
+                          [&](std::uint32_t y, std::vector<std::uint8_t>& row) {
+                              const std::uint8_t* source = values.data() + std::size_t{width} * y;
+                              std::copy(source, source + width, row.begin());
+                          },
+                          png);
 }

@@ -29,6 +29,18 @@
 
 inline constexpr std::uint32_t max_scale = 64;
 
+// The widest and tallest sprite sheet read or written, in pixels: as large as the
+// textures that graphics cards commonly take, and small enough to decode in memory.
+inline constexpr std::uint32_t max_sheet_side = 8192;
+
+// A rectangle of an image, in the image's own pixels.
+struct image_area {
+    std::uint32_t x = 0;
+    std::uint32_t y = 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+};
+
 // Reads a PNG of any colour type, depth and interlacing as a sprite, allocating its
 // pixel block with allocate_bitmap (the caller frees it). A PNG with exactly the
 // palette above is taken index for index; otherwise alpha below 128 is transparent and
@@ -50,3 +62,19 @@ std::string write_png_sheet(const struct font& source, std::uint32_t scale, std:
 // Writes the same sheet as a 32-bit RGBA image (white or transparent black), the form
 // game engines take as a BMFont page; read_png_sheet reads it back.
 std::string write_png_page(const struct font& source, std::uint32_t scale, std::vector<std::uint8_t>& png);
+// Reads the header alone and hands back the image's size; a side over max_sheet_side
+// is refused.
+std::string read_png_size(std::span<const std::uint8_t> png, std::uint32_t& width, std::uint32_t& height);
+
+// Reads each of `areas` as a sprite, by the same rules as read_png_sprite: values[i]
+// gets area i's sprite values, row-major, (width / scale) x (height / scale) of them.
+// Every area must lie inside the image (at most max_sheet_side each way), be a whole
+// number of scale x scale blocks and at most 255 of them each way; pixels outside
+// every area are never looked at, so a sheet's background may be any colour.
+std::string read_png_areas(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest,
+                           std::span<const image_area> areas, std::vector<std::vector<std::uint8_t>>& values);
+
+// Writes a width x height picture of sprite values (row-major, one byte a pixel) with
+// the sprite palette, pixel for pixel. Sides from 1 to max_sheet_side.
+std::string write_png_picture(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> values,
+                              std::vector<std::uint8_t>& png);

@@ -180,3 +180,72 @@ int replace_file(const char* filename, const std::uint8_t* data, std::size_t siz
     }
     return 0;
 }
+
+namespace {
+
+// Writes `file` to a new temporary file beside its final target, which is left as it
+// was; names both. false, with errno set, when that fails (the temporary is removed).
+bool write_beside(const new_file& file, std::string& target, std::string& temporary)
+{
+    target = final_target(file.filename);
+    struct stat old{};
+    const bool exists = stat(target.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode)) {
+        // A rename over a folder fails: find out now, while nothing has changed.
+        errno = EISDIR;
+        return false;
+    }
+    temporary = directory_of(target) + "/." + base_of(target) + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0)
+        return false;
+    bool ok = write_all(fd, file.data, file.size);
+    if (ok && exists) {
+        [[maybe_unused]] const int owner_kept = fchown(fd, old.st_uid, old.st_gid);
+    }
+    ok = ok && fchmod(fd, exists ? (old.st_mode & 07777) : default_mode()) == 0;
+    ok = ok && fsync(fd) == 0;
+    const int saved = errno;
+    ok = (close(fd) == 0) && ok;
+    if (!ok) {
+        unlink(temporary.c_str());
+        errno = saved != 0 ? saved : EIO;
+    }
+    return ok;
+}
+
+} // namespace
+
+int replace_files(std::span<const new_file> files, std::size_t& failed)
+{
+    // Every new file is written beside its final target first; only when all are on the
+    // disk does any target change.
+    std::vector<std::string> targets(files.size());
+    std::vector<std::string> temporaries(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (!write_beside(files[i], targets[i], temporaries[i])) {
+            const int saved = errno;
+            for (std::size_t j = 0; j < i; ++j)
+                unlink(temporaries[j].c_str());
+            errno = saved;
+            failed = i;
+            return -1;
+        }
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (rename(temporaries[i].c_str(), targets[i].c_str()) != 0) {
+            const int saved = errno;
+            for (std::size_t j = i; j < files.size(); ++j)
+                unlink(temporaries[j].c_str());
+            errno = saved;
+            failed = i;
+            return -2;
+        }
+    for (const std::string& target : targets) {
+        const int dir_fd = open(directory_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir_fd >= 0) {
+            fsync(dir_fd);
+            close(dir_fd);
+        }
+    }
+    return 0;
+}

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 // Replaces the contents of `filename` with the `size` bytes at `data`.
 // An existing target keeps its permission bits; a symbolic link stays a link and the
@@ -25,3 +26,19 @@ int replace_file(const char* filename, const std::uint8_t* data, std::size_t siz
 // Why replace_file refuses `filename` ("it is a folder", "it is a socket", "it is a
 // block device"), or nullptr when it does not.
 const char* save_refusal(const char* filename);
+// One file of a set written together.
+struct new_file {
+    const char* filename;
+    const std::uint8_t* data;
+    std::size_t size;
+};
+
+// Replaces several files together: each new file is written beside its target and
+// reaches the disk, and only then do the targets change, one rename each. Targets keep
+// their permission bits and links are followed, as above; there is no in-place last
+// resort, since that could leave some files changed and some not.
+// Returns 0 on success. Returns -1, with `failed` the index of the file to blame and
+// errno set, when a new file could not be made or written: no target changed. Returns
+// -2 in the rare case that a rename fails: the files before `failed` are new, it and
+// those after it are as they were.
+int replace_files(std::span<const new_file> files, std::size_t& failed);

@@ -265,3 +265,28 @@ TEST(ReplaceFile, AFolderASocketOrABlockDeviceIsRefusedAndLeftAlone)
 }
 
 } // namespace
+
+TEST(ReplaceFiles, AllOrNoneWhenTheDiskFillsPartWay)
+{
+    tmpfs_mount disk("size=64k");
+    if (!disk.mounted)
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    const std::string first = disk.file("a.png");
+    const std::string second = disk.file("a.json");
+    write_file(first, old_contents);
+    const bytes small(100, 1);
+    const bytes large(200000, 2); // more than the whole file system holds
+    std::vector<new_file> files = {{first.c_str(), small.data(), small.size()},
+                                   {second.c_str(), large.data(), large.size()}};
+    std::size_t failed = 9;
+    EXPECT_EQ(replace_files(files, failed), -1);
+    EXPECT_EQ(failed, 1u);
+    EXPECT_EQ(read_file(first), old_contents);
+    EXPECT_EQ(list_dir(disk.path), std::vector<std::string>{"a.png"}); // no temporary left
+
+    files[1].size = 50;
+    EXPECT_EQ(replace_files(files, failed), 0);
+    EXPECT_EQ(read_file(first), small);
+    EXPECT_EQ(read_file(second), bytes(50, 2));
+    EXPECT_EQ(list_dir(disk.path).size(), 2u);
+}
