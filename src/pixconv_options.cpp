@@ -454,7 +454,8 @@ std::string usage_text()
 {
     std::string text = "Usage: pixconv [options] INPUT OUTPUT\n"
                        "Converts a sprite or a font between the editors' files and PNG, PSF, BDF and C,\n"
-                       "and a font into BMFont, TrueType and WOFF2 for game engines and web pages.\n"
+                       "a font into BMFont, TrueType and WOFF2 for game engines and web pages, fonts in\n"
+                       "from PCF, FON, TrueType and OpenType, and sprites to and from sprite sheets.\n"
                        "The format of each side comes from its file name's ending:\n";
     for (const format_row& row : format_table())
         if (!row.help.empty())
