@@ -3,9 +3,9 @@
 // frame buffer for whole-screen fills, and 64 put_pixel calls for an 8 x 8 rectangle.
 // Run with --ratios to print each median as a ratio to its reference and the limit
 // it should stay within; the other flags are Google Benchmark's own.
-#include "dbuff.hpp"
-#include "palette.hpp"
-#include "presentation.hpp"
+#include "display/dbuff.hpp"
+#include "display/palette.hpp"
+#include "display/presentation.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // Feeds the bytes to the atlas reader. What it reads must write again and read back
 // to the same frames: the reader hands back only what the writer can say.
-#include "atlasjson.hpp"
+#include "formats/atlasjson.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Any bytes into the BDF reader.
-#include "bdffile.hpp"
+#include "formats/bdffile.hpp"
 
 #include <cstddef>
 #include <cstdint>

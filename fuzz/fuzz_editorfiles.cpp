@@ -1,7 +1,7 @@
 // Feeds any bytes to the readers of the editors' own sprite and font files, and checks
 // that what they read writes back as the bytes it came from.
-#include "bitmap.hpp"
-#include "fonts.hpp"
+#include "art/bitmap.hpp"
+#include "art/fonts.hpp"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,8 +1,8 @@
 // Any bytes into the FreeType reader, gunzipped first when they start like gzip, as the
 // converter does with PCF, FON, TrueType and OpenType inputs. The last byte also picks
 // the code page and a size, so that strike choice and outline rendering are reached.
-#include "charset.hpp"
-#include "freetypefont.hpp"
+#include "formats/charset.hpp"
+#include "formats/freetypefont.hpp"
 
 #include <cstddef>
 #include <cstdint>

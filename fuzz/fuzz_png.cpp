@@ -2,7 +2,7 @@
 // its low bits, `nearest` from bit 2 and `invert` from bit 3; the rest is the PNG.
 // Each chunk's checksum is made right before reading: without that nearly every
 // mutation stops at the checksum and the code behind it is never reached.
-#include "pngimage.hpp"
+#include "formats/pngimage.hpp"
 
 #include <zlib.h>
 

@@ -1,7 +1,7 @@
 // Any bytes into the PSF reader, gunzipped first when they start like gzip, as the
 // converter does with every PSF input.
-#include "gzipdata.hpp"
-#include "psffile.hpp"
+#include "formats/gzipdata.hpp"
+#include "formats/psffile.hpp"
 
 #include <cstddef>
 #include <cstdint>

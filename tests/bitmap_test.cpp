@@ -1,6 +1,6 @@
-#include "bitmap.hpp"
-#include "dbuff.hpp"
-#include "pixmend.hpp"
+#include "art/bitmap.hpp"
+#include "display/dbuff.hpp"
+#include "editors/pixmend.hpp"
 #include "support.hpp"
 
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "charset.hpp"
+#include "formats/charset.hpp"
 
 #include <gtest/gtest.h>
 #include <iconv.h>

@@ -1,4 +1,4 @@
-#include "dbuff.hpp"
+#include "display/dbuff.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // A small program on the display library alone, for the end-to-end tests: it shows the
 // 16 colours as bars 20 pixels wide across rows 0-99, a white pixel at (1, 150), and
 // prints "key N" for every key with its scancode N while the cursor blinks at (300, 150).
-#include "dbuff.hpp"
-#include "sdlfuncs.hpp"
+#include "display/dbuff.hpp"
+#include "display/sdlfuncs.hpp"
 
 #include <cstdio>
 

@@ -1,13 +1,13 @@
 // The fonts written for engines and web pages, checked by the programs that read them:
 // FreeType, the OpenType sanitizer browsers run, fontTools, and loaders that read
 // BMFont lines by position.
-#include "bmfont.hpp"
-#include "charset.hpp"
-#include "pngimage.hpp"
+#include "formats/bmfont.hpp"
+#include "formats/charset.hpp"
+#include "formats/pngimage.hpp"
 #include "support.hpp"
 #include "testfonts.hpp"
-#include "truetype.hpp"
-#include "woff2data.hpp"
+#include "formats/truetype.hpp"
+#include "formats/woff2data.hpp"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H

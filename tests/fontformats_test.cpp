@@ -1,9 +1,9 @@
-#include "bdffile.hpp"
-#include "bitmap.hpp"
-#include "cheader.hpp"
-#include "fonts.hpp"
-#include "gzipdata.hpp"
-#include "psffile.hpp"
+#include "formats/bdffile.hpp"
+#include "art/bitmap.hpp"
+#include "formats/cheader.hpp"
+#include "art/fonts.hpp"
+#include "formats/gzipdata.hpp"
+#include "formats/psffile.hpp"
 #include "support.hpp"
 
 #include <ft2build.h>

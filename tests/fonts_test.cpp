@@ -1,6 +1,6 @@
-#include "dbuff.hpp"
-#include "fonts.hpp"
-#include "glyfmend.hpp"
+#include "display/dbuff.hpp"
+#include "art/fonts.hpp"
+#include "editors/glyfmend.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>

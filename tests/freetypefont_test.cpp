@@ -1,9 +1,9 @@
-#include "bdffile.hpp"
-#include "charset.hpp"
-#include "freetypefont.hpp"
-#include "gzipdata.hpp"
+#include "formats/bdffile.hpp"
+#include "formats/charset.hpp"
+#include "formats/freetypefont.hpp"
+#include "formats/gzipdata.hpp"
 #include "support.hpp"
-#include "truetype.hpp"
+#include "formats/truetype.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "dbuff.hpp"
-#include "palette.hpp"
-#include "presentation.hpp"
+#include "display/dbuff.hpp"
+#include "display/palette.hpp"
+#include "display/presentation.hpp"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "support.hpp"
 #include "testfonts.hpp"
 
-#include "fonts.hpp"
+#include "art/fonts.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The converter's tables: endings found as a user expects, and every option accepted
 // where its row says it does something (a misspelt family would refuse it everywhere).
-#include "pixconv_formats.hpp"
-#include "pixconv_options.hpp"
+#include "pixconv/pixconv_formats.hpp"
+#include "pixconv/pixconv_options.hpp"
 
 #include <gtest/gtest.h>
 

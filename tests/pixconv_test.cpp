@@ -2,10 +2,10 @@
 // failure, the sample knight through an enlarged PNG, and a real console font in and out.
 #include "support.hpp"
 
-#include "bdffile.hpp"
-#include "fonts.hpp"
-#include "gzipdata.hpp"
-#include "psffile.hpp"
+#include "formats/bdffile.hpp"
+#include "art/fonts.hpp"
+#include "formats/gzipdata.hpp"
+#include "formats/psffile.hpp"
 
 #include <fcntl.h>
 #include <sys/resource.h>

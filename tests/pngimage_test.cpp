@@ -1,7 +1,7 @@
-#include "pngimage.hpp"
+#include "formats/pngimage.hpp"
 
-#include "bitmap.hpp"
-#include "palette.hpp"
+#include "art/bitmap.hpp"
+#include "display/palette.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "savefile.hpp"
+#include "art/savefile.hpp"
 #include "support.hpp"
 
 #include <fcntl.h>

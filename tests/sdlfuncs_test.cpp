@@ -1,6 +1,6 @@
-#include "dbuff.hpp"
-#include "palette.hpp"
-#include "sdlfuncs.hpp"
+#include "display/dbuff.hpp"
+#include "display/palette.hpp"
+#include "display/sdlfuncs.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>

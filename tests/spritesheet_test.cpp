@@ -1,10 +1,10 @@
 // Sprite sheets and atlases: pack -> atlas JSON -> cut gives back every sprite byte for
 // byte, the layouts are where the header says, foreign atlases and sheets are read or
 // refused as they should be, and output names are safe.
-#include "atlasjson.hpp"
-#include "bitmap.hpp"
-#include "pngimage.hpp"
-#include "spritesheet.hpp"
+#include "formats/atlasjson.hpp"
+#include "art/bitmap.hpp"
+#include "formats/pngimage.hpp"
+#include "formats/spritesheet.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Fonts that catch mistakes of placement, shared by the font tests.
 #pragma once
-#include "fonts.hpp"
+#include "art/fonts.hpp"
 
 #include <cstdint>
 

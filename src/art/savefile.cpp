@@ -1,0 +1,251 @@
+#include "art/savefile.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Follows a chain of symbolic links to the file that really gets written, which need
+// not exist yet (a dangling link names the file a save creates).
+std::string final_target(const std::string& filename)
+{
+    std::string path = filename;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st{};
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        std::vector<char> buffer(PATH_MAX + 1);
+        const ssize_t length = readlink(path.c_str(), buffer.data(), PATH_MAX);
+        if (length < 0)
+            return path;
+        std::string next(buffer.data(), static_cast<std::size_t>(length));
+        if (!next.empty() && next.front() != '/') {
+            const std::size_t slash = path.rfind('/');
+            if (slash != std::string::npos)
+                next = path.substr(0, slash + 1) + next;
+        }
+        path = next;
+    }
+    return path;
+}
+
+std::string directory_of(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::string base_of(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool write_all(int fd, const std::uint8_t* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// The mode a newly created file would get from open(..., 0666).
+mode_t default_mode()
+{
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// The last resort: overwrite the target where it stands. The old bytes are lost if
+// this fails part way, which is why it runs only when no temporary file can be made.
+int rewrite_in_place(const std::string& target, const std::uint8_t* data, std::size_t size)
+{
+    const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, default_mode());
+    if (fd < 0)
+        return 1;
+    // Refuse before touching a byte when the file system plainly cannot hold the file.
+    struct stat st{};
+    struct statvfs space{};
+    if (fstat(fd, &st) == 0 && fstatvfs(fd, &space) == 0 && space.f_bsize > 0 &&
+        size > static_cast<std::size_t>(st.st_size) &&
+        (size - static_cast<std::size_t>(st.st_size) + space.f_bsize - 1) / space.f_bsize > space.f_bavail) {
+        close(fd);
+        return -1;
+    }
+    const bool ok = write_all(fd, data, size) && ftruncate(fd, static_cast<off_t>(size)) == 0 && fsync(fd) == 0;
+    const bool closed = close(fd) == 0;
+    return ok && closed ? 0 : -1;
+}
+
+// A FIFO or a device takes the bytes as a stream, the way `cat > target` gives them:
+// no temporary file and no rename, which would put a regular file in its place.
+int write_stream(const std::string& target, const std::uint8_t* data, std::size_t size)
+{
+    const int fd = open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return 1;
+    // A reader that leaves early must give a failed save, not a killed editor: SIGPIPE
+    // is held back while writing, and the one the write raised is taken off again.
+    sigset_t pipe_signal;
+    sigset_t previous;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_signal, &previous);
+    const bool ok = write_all(fd, data, size);
+    const int write_error = errno;
+    if (!ok && write_error == EPIPE && !sigismember(&previous, SIGPIPE)) {
+        const timespec no_wait{};
+        sigtimedwait(&pipe_signal, nullptr, &no_wait);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    const bool closed = close(fd) == 0;
+    if (!ok)
+        errno = write_error;
+    return ok && closed ? 0 : -1;
+}
+
+} // namespace
+
+const char* save_refusal(const char* filename)
+{
+    struct stat st{};
+    if (stat(final_target(filename).c_str(), &st) != 0)
+        return nullptr;
+    if (S_ISDIR(st.st_mode))
+        return "it is a folder";
+    if (S_ISSOCK(st.st_mode))
+        return "it is a socket";
+    if (S_ISBLK(st.st_mode))
+        return "it is a block device";
+    return nullptr;
+}
+
+int replace_file(const char* filename, const std::uint8_t* data, std::size_t size)
+{
+    const std::string target = final_target(filename);
+    const std::string directory = directory_of(target);
+
+    struct stat old{};
+    const bool exists = stat(target.c_str(), &old) == 0;
+    if (exists && (S_ISFIFO(old.st_mode) || S_ISCHR(old.st_mode)))
+        return write_stream(target, data, size);
+    if (exists && !S_ISREG(old.st_mode)) {
+        errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
+        return 1;
+    }
+
+    std::string temporary = directory + "/." + base_of(target) + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0)
+        return rewrite_in_place(target, data, size);
+
+    bool ok = write_all(fd, data, size);
+    if (ok && exists) {
+        // Best effort: a file saved by another user keeps its owner where we may set it.
+        [[maybe_unused]] const int owner_kept = fchown(fd, old.st_uid, old.st_gid);
+    }
+    ok = ok && fchmod(fd, exists ? (old.st_mode & 07777) : default_mode()) == 0;
+    ok = ok && fsync(fd) == 0;
+    ok = (close(fd) == 0) && ok;
+    ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        unlink(temporary.c_str());
+        return -1;
+    }
+    // Make the rename itself durable; a failure here leaves a complete file either way.
+    const int dir_fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd >= 0) {
+        fsync(dir_fd);
+        close(dir_fd);
+    }
+    return 0;
+}
+
+namespace {
+
+// Writes `file` to a new temporary file beside its final target, which is left as it
+// was; names both. false, with errno set, when that fails (the temporary is removed).
+bool write_beside(const new_file& file, std::string& target, std::string& temporary)
+{
+    target = final_target(file.filename);
+    struct stat old{};
+    const bool exists = stat(target.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode)) {
+        // A rename over a folder fails: find out now, while nothing has changed.
+        errno = EISDIR;
+        return false;
+    }
+    temporary = directory_of(target) + "/." + base_of(target) + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0)
+        return false;
+    bool ok = write_all(fd, file.data, file.size);
+    if (ok && exists) {
+        [[maybe_unused]] const int owner_kept = fchown(fd, old.st_uid, old.st_gid);
+    }
+    ok = ok && fchmod(fd, exists ? (old.st_mode & 07777) : default_mode()) == 0;
+    ok = ok && fsync(fd) == 0;
+    const int saved = errno;
+    ok = (close(fd) == 0) && ok;
+    if (!ok) {
+        unlink(temporary.c_str());
+        errno = saved != 0 ? saved : EIO;
+    }
+    return ok;
+}
+
+} // namespace
+
+int replace_files(std::span<const new_file> files, std::size_t& failed)
+{
+    // Every new file is written beside its final target first; only when all are on the
+    // disk does any target change.
+    std::vector<std::string> targets(files.size());
+    std::vector<std::string> temporaries(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (!write_beside(files[i], targets[i], temporaries[i])) {
+            const int saved = errno;
+            for (std::size_t j = 0; j < i; ++j)
+                unlink(temporaries[j].c_str());
+            errno = saved;
+            failed = i;
+            return -1;
+        }
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (rename(temporaries[i].c_str(), targets[i].c_str()) != 0) {
+            const int saved = errno;
+            for (std::size_t j = i; j < files.size(); ++j)
+                unlink(temporaries[j].c_str());
+            errno = saved;
+            failed = i;
+            return -2;
+        }
+    for (const std::string& target : targets) {
+        const int dir_fd = open(directory_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir_fd >= 0) {
+            fsync(dir_fd);
+            close(dir_fd);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,261 @@
+#include "formats/atlasjson.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <set>
+
+namespace {
+
+// Keys keep the file's order, so that frames are written in input order and cut in
+// the order the file lists them.
+using json = nlohmann::ordered_json;
+
+// A name for a message: in quotes, cut short, control characters (which could steer a
+// terminal) shown as '?'.
+std::string in_quotes(const std::string& name)
+{
+    std::string shown = "\"" + name.substr(0, 60) + (name.size() > 60 ? "...\"" : "\"");
+    std::replace_if(shown.begin(), shown.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, '?');
+    return shown;
+}
+
+json area_json(const image_area& area)
+{
+    return {{"x", area.x}, {"y", area.y}, {"w", area.width}, {"h", area.height}};
+}
+
+json frame_json(const image_area& area)
+{
+    return {{"frame", area_json(area)},
+            {"rotated", false},
+            {"trimmed", false},
+            {"spriteSourceSize", area_json({0, 0, area.width, area.height})},
+            {"sourceSize", {{"w", area.width}, {"h", area.height}}}};
+}
+
+// An entry of the array layout: the name first, then what the hash layout holds.
+json array_entry_json(const atlas_frame& frame)
+{
+    json entry = {{"filename", frame.name}};
+    const json fields = frame_json(frame.area);
+    for (const auto& [key, value] : fields.items())
+        entry[key] = value;
+    return entry;
+}
+
+// The whole number at `object[key]`, 0 to max_sheet_side; "" on success.
+std::string read_number(const json& object, const char* key, std::uint32_t& value)
+{
+    const auto found = object.find(key);
+    if (found == object.end())
+        return std::string("has no \"") + key + "\"";
+    const json& number = *found;
+    if (!number.is_number())
+        return std::string("\"") + key + "\" is not a number";
+    const double real = number.get<double>();
+    if (number.is_number_float() && real != std::floor(real))
+        return std::string("\"") + key + "\" is not a whole number";
+    if (real < 0 || real > max_sheet_side)
+        return std::string("\"") + key + "\" is not between 0 and " + std::to_string(max_sheet_side);
+    value = static_cast<std::uint32_t>(real);
+    return "";
+}
+
+// Reads {"x", "y", "w", "h"} (or only "w" and "h" when `with_place` is false).
+std::string read_box(const json& object, const char* key, bool with_place, image_area& area)
+{
+    const auto found = object.find(key);
+    if (found == object.end() || !found->is_object())
+        return std::string("has no \"") + key + "\" object";
+    std::string error;
+    if (with_place) {
+        error = read_number(*found, "x", area.x);
+        if (error.empty())
+            error = read_number(*found, "y", area.y);
+    }
+    if (error.empty())
+        error = read_number(*found, "w", area.width);
+    if (error.empty())
+        error = read_number(*found, "h", area.height);
+    return error.empty() ? "" : "\"" + std::string(key) + "\" " + error;
+}
+
+bool is_true(const json& object, const char* key)
+{
+    const auto found = object.find(key);
+    return found != object.end() && !(found->is_boolean() && !found->get<bool>()) && !found->is_null();
+}
+
+// Whether the sizes the entry gives show a crop of a larger picture. An entry that
+// says "trimmed" without sizes to show that nothing was cut away counts as trimmed.
+std::string check_whole(const json& entry, const image_area& frame)
+{
+    const bool says_trimmed = is_true(entry, "trimmed");
+    const bool has_sizes = entry.contains("sourceSize") && entry.contains("spriteSourceSize");
+    if (says_trimmed && !has_sizes)
+        return "is trimmed; only frames kept whole can be cut";
+    image_area source{};
+    image_area placed{};
+    if (entry.contains("sourceSize"))
+        if (std::string error = read_box(entry, "sourceSize", false, source); !error.empty())
+            return error;
+    if (entry.contains("spriteSourceSize"))
+        if (std::string error = read_box(entry, "spriteSourceSize", true, placed); !error.empty())
+            return error;
+    const bool source_whole = !entry.contains("sourceSize") ||
+                              (source.width == frame.width && source.height == frame.height);
+    const bool placed_whole = !entry.contains("spriteSourceSize") ||
+                              (placed.x == 0 && placed.y == 0 && placed.width == frame.width &&
+                               placed.height == frame.height);
+    if (!source_whole || !placed_whole)
+        return "is trimmed; only frames kept whole can be cut";
+    return "";
+}
+
+std::string read_frame(const std::string& name, const json& entry, atlas_frame& frame)
+{
+    if (!entry.is_object())
+        return "is not an object";
+    if (is_true(entry, "rotated"))
+        return "is rotated; only unrotated frames can be cut";
+    if (std::string error = read_box(entry, "frame", true, frame.area); !error.empty())
+        return error;
+    if (frame.area.width == 0 || frame.area.height == 0)
+        return "is empty";
+    if (std::string error = check_whole(entry, frame.area); !error.empty())
+        return error;
+    frame.name = name;
+    return "";
+}
+
+std::string read_frames(const json& frames, std::vector<atlas_frame>& result)
+{
+    if (frames.size() > max_atlas_frames)
+        return "holds " + std::to_string(frames.size()) + " frames; at most " + std::to_string(max_atlas_frames) +
+               " can be cut";
+    const bool hash = frames.is_object();
+    std::size_t index = 0;
+    for (const auto& [key, entry] : frames.items()) {
+        std::string name = key;
+        if (!hash) {
+            const auto filename = entry.is_object() ? entry.find("filename") : entry.end();
+            if (!entry.is_object() || filename == entry.end() || !filename->is_string())
+                return "frame " + std::to_string(index) + " has no \"filename\"";
+            name = filename->get<std::string>();
+        }
+        atlas_frame frame;
+        if (std::string error = read_frame(name, entry, frame); !error.empty())
+            return "frame " + in_quotes(name) + " " + error;
+        result.push_back(std::move(frame));
+        ++index;
+    }
+    return "";
+}
+
+std::string read_meta(const json& root, atlas& result)
+{
+    const auto meta = root.find("meta");
+    if (meta == root.end() || !meta->is_object())
+        return "";
+    if (const auto image = meta->find("image"); image != meta->end() && image->is_string())
+        result.image = image->get<std::string>();
+    if (meta->contains("size")) {
+        image_area size{};
+        if (std::string error = read_box(*meta, "size", false, size); !error.empty())
+            return "\"meta\" " + error;
+        result.width = size.width;
+        result.height = size.height;
+    }
+    return "";
+}
+
+std::string parse_atlas(std::span<const std::uint8_t> bytes, atlas& result)
+{
+    json root;
+    try {
+        root = json::parse(bytes.begin(), bytes.end());
+    } catch (const json::parse_error& error) {
+        // The library's text starts with its own tag in brackets; the rest reads well.
+        std::string text = error.what();
+        if (const std::size_t end = text.find("] "); end != std::string::npos)
+            text.erase(0, end + 2);
+        return "not valid JSON (" + text + ")";
+    }
+    if (!root.is_object())
+        return "not an atlas: the JSON is not an object";
+    const auto frames = root.find("frames");
+    if (frames == root.end() || !(frames->is_object() || frames->is_array()))
+        return "not an atlas: it has no \"frames\" object or array";
+    if (std::string error = read_frames(*frames, result.frames); !error.empty())
+        return error;
+    return read_meta(root, result);
+}
+
+bool is_utf8(const std::string& text)
+{
+    try {
+        (void)json(text).dump();
+        return true;
+    } catch (const json::type_error&) {
+        return false;
+    }
+}
+
+} // namespace
+
+std::string write_atlas_json(const atlas& source, atlas_layout layout, std::string& json_text)
+{
+    std::set<std::string> names;
+    for (const atlas_frame& frame : source.frames) {
+        if (!is_utf8(frame.name))
+            return "the frame name " + in_quotes(frame.name) + " is not valid UTF-8";
+        if (layout == atlas_layout::hash && !names.insert(frame.name).second)
+            return "two frames are named " + in_quotes(frame.name);
+    }
+    if (!is_utf8(source.image))
+        return "the image name " + in_quotes(source.image) + " is not valid UTF-8";
+    try {
+        const bool hash = layout == atlas_layout::hash;
+        std::string text = hash ? "{\"frames\": {" : "{\"frames\": [";
+        const char* separator = "\n  ";
+        for (const atlas_frame& frame : source.frames) {
+            text += separator;
+            if (hash)
+                text += json(frame.name).dump() + ": " + frame_json(frame.area).dump();
+            else
+                text += array_entry_json(frame).dump();
+            separator = ",\n  ";
+        }
+        const json meta = {{"app", "pixconv"},
+                           {"image", source.image},
+                           {"size", {{"w", source.width}, {"h", source.height}}},
+                           {"scale", "1"}};
+        text += hash ? "\n},\n" : "\n],\n";
+        text += "\"meta\": " + meta.dump() + "}\n";
+        json_text = std::move(text);
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    }
+    return "";
+}
+
+std::string read_atlas_json(std::span<const std::uint8_t> json_bytes, atlas& result)
+{
+    if (json_bytes.size() > max_atlas_size)
+        return "the atlas is larger than " + std::to_string(max_atlas_size >> 20) + " MiB";
+    atlas read;
+    try {
+        if (std::string error = parse_atlas(json_bytes, read); !error.empty())
+            return error;
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    } catch (const json::exception& error) {
+        // Every access above checks its type first; this is only a last guard.
+        return std::string("not a readable atlas (") + error.what() + ")";
+    }
+    result = std::move(read);
+    return "";
+}

@@ -1,6 +1,0 @@
-#include "glyfmend.hpp"
-
-int main(int argc, char** argv)
-{
-    return glyfmend_main(argc, argv);
-}

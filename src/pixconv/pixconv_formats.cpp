@@ -1,0 +1,257 @@
+#include "pixconv/pixconv_formats.hpp"
+
+#include "formats/bdffile.hpp"
+#include "art/bitmap.hpp"
+#include "formats/bmfont.hpp"
+#include "formats/cheader.hpp"
+#include "formats/gzipdata.hpp"
+#include "formats/pngimage.hpp"
+#include "formats/psffile.hpp"
+#include "formats/truetype.hpp"
+
+// FreeType and the WOFF2 encoder are not built everywhere (the browser's converter has
+// neither): the build defines PIXCONV_FREETYPE and PIXCONV_WOFF2 where they are linked.
+#ifdef PIXCONV_FREETYPE
+#include "formats/freetypefont.hpp"
+#endif
+#ifdef PIXCONV_WOFF2
+#include "formats/woff2data.hpp"
+#endif
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace {
+
+// The modules' own interfaces, fitted to the table's four function types.
+
+std::string read_spr(std::span<const std::uint8_t> data, const settings&, bitmap& sprite, std::string&)
+{
+    return read_sprite_file(data, sprite);
+}
+
+std::string write_spr(const bitmap& sprite, const settings&, written& out)
+{
+    out.bytes = write_sprite_file(sprite);
+    return "";
+}
+
+std::string read_fnt(std::span<const std::uint8_t> data, const settings&, struct font& result, std::string&)
+{
+    return read_font_file(data, result);
+}
+
+std::string write_fnt(const struct font& source, const settings&, written& out)
+{
+    out.bytes = write_font_file(source);
+    return "";
+}
+
+std::string read_png(std::span<const std::uint8_t> data, const settings& how, bitmap& sprite, std::string&)
+{
+    return read_png_sprite(data, how.scale, how.nearest, sprite);
+}
+
+std::string write_png(const bitmap& sprite, const settings& how, written& out)
+{
+    return write_png_sprite(sprite, how.scale, out.bytes);
+}
+
+std::string read_sheet(std::span<const std::uint8_t> data, const settings& how, struct font& result, std::string&)
+{
+    return read_png_sheet(data, how.scale, how.invert, result);
+}
+
+std::string write_sheet(const struct font& source, const settings& how, written& out)
+{
+    return write_png_sheet(source, how.scale, out.bytes);
+}
+
+// A console font is read compressed or not, whatever its name says.
+std::string read_console_font(std::span<const std::uint8_t> data, const settings&, struct font& result,
+                              std::string& warning)
+{
+    if (!is_gzip(data))
+        return read_psf(data, result, warning);
+    std::vector<std::uint8_t> plain;
+    if (std::string problem = gunzip(data, plain); !problem.empty())
+        return problem;
+    return read_psf(plain, result, warning);
+}
+
+std::string write_console_font(const struct font& source, const settings& how, written& out)
+{
+    out.bytes = write_psf(source, how.psf1 ? 1 : 2);
+    return "";
+}
+
+std::string write_console_font_gz(const struct font& source, const settings& how, written& out)
+{
+    return gzip(write_psf(source, how.psf1 ? 1 : 2), out.bytes);
+}
+
+std::string read_bdf_font(std::span<const std::uint8_t> data, const settings&, struct font& result, std::string&)
+{
+    return read_bdf(data, result);
+}
+
+std::string write_bdf_font(const struct font& source, const settings& how, written& out)
+{
+    out.bytes = write_bdf(source, how.name);
+    return "";
+}
+
+#ifdef PIXCONV_FREETYPE
+// PCF, Windows, TrueType and OpenType fonts come in through FreeType, gzipped or not.
+std::string read_through_freetype(std::span<const std::uint8_t> data, const settings& how, struct font& result,
+                                  std::string&)
+{
+    return read_freetype_font(data, *how.characters, how.size, result);
+}
+constexpr font_reader truetype_reader = read_through_freetype;
+#else
+constexpr font_reader truetype_reader = nullptr;
+#endif
+
+std::string write_sprite_h(const bitmap& sprite, const settings& how, written& out)
+{
+    std::string header;
+    const std::string problem = write_sprite_header(sprite, how.name, header);
+    out.bytes.assign(header.begin(), header.end());
+    return problem;
+}
+
+std::string write_font_h(const struct font& source, const settings& how, written& out)
+{
+    const std::string header = write_font_header(source, how.name);
+    out.bytes.assign(header.begin(), header.end());
+    return "";
+}
+
+// A BMFont page goes beside its descriptor, named after it: pixel.fnt, pixel_0.png.
+std::string write_bmfont_as(const struct font& source, const settings& how, bmfont_form form, written& out)
+{
+    const std::size_t folder_end = how.output_path.find_last_of('/') + 1;
+    const std::string file = how.output_path.substr(folder_end);
+    const std::string page_name = file.substr(0, file.find_last_of('.')) + "_0.png";
+    if (page_name.find('"') != std::string::npos)
+        return "a BMFont page's name cannot hold '\"', and this one would be " + page_name;
+    companion_file page{how.output_path.substr(0, folder_end) + page_name, {}};
+    if (std::string problem = write_bmfont(source, *how.characters, how.name, page_name, how.scale, form, out.bytes,
+                                           page.bytes);
+        !problem.empty())
+        return problem;
+    out.companions.push_back(std::move(page));
+    return "";
+}
+
+std::string write_bmfont_text(const struct font& source, const settings& how, written& out)
+{
+    return write_bmfont_as(source, how, bmfont_form::text, out);
+}
+
+std::string write_bmfont_xml(const struct font& source, const settings& how, written& out)
+{
+    return write_bmfont_as(source, how, bmfont_form::xml, out);
+}
+
+std::string write_ttf(const struct font& source, const settings& how, written& out)
+{
+    out.bytes = write_truetype(source, *how.characters, how.name);
+    return "";
+}
+
+#ifdef PIXCONV_WOFF2
+std::string write_woff2_font(const struct font& source, const settings& how, written& out)
+{
+    return write_woff2(write_truetype(source, *how.characters, how.name), out.bytes);
+}
+#endif
+// The two size bytes and 255 x 255 pixel bytes.
+constexpr std::size_t largest_sprite_file = 2 + 255 * 255;
+
+// A row whose library is not built everywhere stands inside #if, so that the table
+// holds exactly the formats this build can handle.
+constexpr std::array formats = {
+    format_row{.ending = ".spr", .family = "sprite file", .content = holds::a_sprite,
+               .read_sprite = read_spr, .write_sprite = write_spr,
+               .help = ".spr             sprite file (read, write)", .bytes_used = largest_sprite_file},
+    format_row{.ending = ".fnt", .family = "font file", .content = holds::a_font,
+               .read_font = read_fnt, .write_font = write_fnt,
+               .help = ".fnt             font file, 2048 bytes (read, write)", .bytes_used = font_file_size},
+    format_row{.ending = ".png", .family = "PNG", .content = holds::either,
+               .read_sprite = read_png, .write_sprite = write_png, .read_font = read_sheet, .write_font = write_sheet,
+               .help = ".png             PNG: a sprite, or a font as a sheet of 16 x 16 glyphs (read, write)"},
+    format_row{.ending = ".psf", .family = "PSF", .content = holds::a_font,
+               .read_font = read_console_font, .write_font = write_console_font,
+               .help = ".psf .psfu       PC Screen Font, version 1 or 2, optionally .gz (read, write)"},
+    format_row{.ending = ".psfu", .family = "PSF", .content = holds::a_font,
+               .read_font = read_console_font, .write_font = write_console_font},
+    format_row{.ending = ".psf.gz", .family = "PSF", .content = holds::a_font,
+               .read_font = read_console_font, .write_font = write_console_font_gz},
+    format_row{.ending = ".psfu.gz", .family = "PSF", .content = holds::a_font,
+               .read_font = read_console_font, .write_font = write_console_font_gz, .in_hint = false},
+    format_row{.ending = ".bdf", .family = "BDF", .content = holds::a_font,
+               .read_font = read_bdf_font, .write_font = write_bdf_font,
+               .help = ".bdf             BDF 2.1 font (read, write)", .named = naming::free_text},
+#ifdef PIXCONV_FREETYPE
+    format_row{.ending = ".pcf", .family = "PCF", .content = holds::a_font, .read_font = read_through_freetype,
+               .help = ".pcf .pcf.gz     X11 bitmap font (read)"},
+    format_row{.ending = ".pcf.gz", .family = "PCF", .content = holds::a_font, .read_font = read_through_freetype},
+    format_row{.ending = ".fon", .family = "Windows FON", .content = holds::a_font, .read_font = read_through_freetype,
+               .help = ".fon             Windows bitmap font, or a bare FNT so named (read)"},
+#endif
+    format_row{.ending = ".ttf", .family = "TrueType", .content = holds::a_font,
+               .read_font = truetype_reader, .write_font = write_ttf,
+               .help = ".ttf             TrueType font: outlines or bitmap strikes (read), square outlines (write)",
+               .named = naming::family},
+#ifdef PIXCONV_FREETYPE
+    format_row{.ending = ".otf", .family = "OpenType", .content = holds::a_font, .read_font = read_through_freetype,
+               .help = ".otf             OpenType font, outlines or bitmap strikes (read)"},
+#endif
+    format_row{.ending = ".h", .family = "C header", .content = holds::either,
+               .write_sprite = write_sprite_h, .write_font = write_font_h,
+               .help = ".h               C header (write)", .named = naming::c_identifier},
+    format_row{.ending = ".fnt", .family = "BMFont", .content = holds::a_font, .write_font = write_bmfont_text,
+               .help = ".fnt --bmfont    BMFont text descriptor and its page NAME_0.png (write)", .in_hint = false,
+               .asked_by = "--bmfont", .named = naming::family},
+    format_row{.ending = ".xml", .family = "BMFont", .content = holds::a_font, .write_font = write_bmfont_xml,
+               .help = ".xml             BMFont XML descriptor and its page NAME_0.png (write)", .named = naming::family},
+#ifdef PIXCONV_WOFF2
+    format_row{.ending = ".woff2", .family = "WOFF2", .content = holds::a_font, .write_font = write_woff2_font,
+               .help = ".woff2           the TrueType font packed for web pages (write)", .named = naming::family},
+#endif
+};
+
+bool ends_with(std::string_view text, std::string_view ending)
+{
+    if (text.size() < ending.size())
+        return false;
+    return std::equal(ending.begin(), ending.end(), text.end() - static_cast<std::ptrdiff_t>(ending.size()),
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
+} // namespace
+
+std::span<const format_row> format_table()
+{
+    return formats;
+}
+
+const format_row* format_of(std::string_view path, std::span<const std::string_view> given)
+{
+    const auto asked = [&](const format_row& row) {
+        return row.asked_by.empty() || std::find(given.begin(), given.end(), row.asked_by) != given.end();
+    };
+    const format_row* found = nullptr;
+    for (const format_row& row : formats) {
+        if (!ends_with(path, row.ending) || !asked(row))
+            continue;
+        const bool longer = !found || row.ending.size() > found->ending.size();
+        const bool same_but_asked = found && row.ending == found->ending && !row.asked_by.empty();
+        if (longer || same_but_asked)
+            found = &row;
+    }
+    return found;
+}

@@ -1,0 +1,472 @@
+#include "pixconv/pixconv_options.hpp"
+
+#include "formats/charset.hpp"
+#include "formats/cheader.hpp"
+#include "formats/freetypefont.hpp"
+#include "formats/pngimage.hpp"
+#include "formats/truetype.hpp"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+enum class side { input, output, either };
+
+struct option_row {
+    std::string_view name;
+    bool takes_value = false;
+    // Stores the option's effect in the command line; "" or the usage error.
+    std::string (*set)(std::string_view value, command_line& line) = nullptr;
+    // Where the option does something: a side of one of these format families holding
+    // this content. No family: the option is checked elsewhere or always applies.
+    std::array<std::string_view, 6> families = {};
+    side where = side::either;
+    holds content = holds::either;
+    std::string_view misuse = {}; // the usage error when it does nothing here
+    std::string_view help = {};   // its line in --help after the indent; "" when it shares one
+    unsigned sheets = 0;          // the sheet modes it does something in (below)
+};
+
+// The sheet modes, as bits of option_row::sheets. The sheet options' rows name the
+// family "sprite sheet", which no format has, so the one-to-one conversion refuses
+// them with their `misuse`; in a sheet mode `sheets` alone decides.
+constexpr unsigned in_pack = 1;
+constexpr unsigned in_grid_cut = 2;
+constexpr unsigned in_atlas_cut = 4;
+constexpr unsigned in_cut = in_grid_cut | in_atlas_cut;
+constexpr unsigned in_sheets = in_pack | in_cut;
+
+struct sheet_use {
+    unsigned modes;
+    std::string_view where; // the usage error's end: "--x applies to ..."
+};
+constexpr std::array sheet_uses = {
+    sheet_use{in_pack, "applies to packing sprites into a sheet"},
+    sheet_use{in_grid_cut, "applies to cutting a sheet by --cell"},
+    sheet_use{in_cut, "applies to cutting a sheet"},
+    sheet_use{in_pack | in_grid_cut, "applies to packing a sheet or cutting one by --cell"},
+    sheet_use{0, "does not apply to sprite sheets"},
+};
+
+
+bool is_identifier(std::string_view text)
+{
+    return !text.empty() && c_identifier(text, "font") == text;
+}
+
+// `value` as a whole number of at most as many digits as `largest` has; 0 when it is not.
+std::uint32_t whole_number(std::string_view value, std::uint32_t largest)
+{
+    const bool digits = std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !value.empty() && value.size() <= std::to_string(largest).size() && digits
+               ? static_cast<std::uint32_t>(std::stoul(std::string(value)))
+               : 0;
+}
+
+std::string set_scale(std::string_view value, command_line& line)
+{
+    const std::string largest = std::to_string(max_scale);
+    const std::uint32_t scale = whole_number(value, max_scale);
+    if (scale < 1 || scale > max_scale)
+        return "--scale takes a whole number from 1 to " + largest + ", not '" + std::string(value) + "'";
+    line.how.scale = scale;
+    return "";
+}
+
+// What the name must be depends on the output, so plan_conversion checks it.
+std::string set_name(std::string_view value, command_line& line)
+{
+    line.how.name = value;
+    return "";
+}
+
+std::string set_charset(std::string_view value, command_line& line)
+{
+    line.how.characters = find_charset(value);
+    if (line.how.characters)
+        return "";
+    std::string known;
+    for (const charset* set : all_charsets())
+        known += std::string(known.empty() ? "" : " or ") + std::string(set->name);
+    return "--charset takes " + known + ", not '" + std::string(value) + "'";
+}
+
+std::string set_size(std::string_view value, command_line& line)
+{
+    const std::uint32_t size = whole_number(value, max_freetype_size);
+    if (size < 1 || size > max_freetype_size)
+        return "--size takes a whole number of pixels from 1 to " + std::to_string(max_freetype_size) + ", not '" +
+               std::string(value) + "'";
+    line.how.size = size;
+    return "";
+}
+
+std::string set_nearest(std::string_view, command_line& line)
+{
+    line.how.nearest = true;
+    return "";
+}
+
+std::string set_invert(std::string_view, command_line& line)
+{
+    line.how.invert = true;
+    return "";
+}
+
+std::string set_psf1(std::string_view, command_line& line)
+{
+    line.how.psf1 = true;
+    return "";
+}
+
+std::string set_columns(std::string_view value, command_line& line)
+{
+    return parse_count("--columns", value, 1, max_sheet_side, line.how.sheet.columns);
+}
+
+std::string set_padding(std::string_view value, command_line& line)
+{
+    return parse_count("--padding", value, 0, max_padding, line.how.sheet.padding);
+}
+
+std::string set_atlas(std::string_view value, command_line& line)
+{
+    if (value != "hash" && value != "array")
+        return "--atlas takes hash or array, not '" + std::string(value) + "'";
+    line.how.sheet.layout = value == "hash" ? atlas_layout::hash : atlas_layout::array;
+    return "";
+}
+
+std::string set_cell(std::string_view value, command_line& line)
+{
+    grid_options grid;
+    if (std::string problem = parse_pair("--cell", value, 1, max_sheet_side, grid.cell_width, grid.cell_height);
+        !problem.empty())
+        return problem;
+    line.how.sheet.grid = grid;
+    return "";
+}
+
+std::string set_offset(std::string_view value, command_line& line)
+{
+    return parse_pair("--offset", value, 0, max_sheet_side, line.how.sheet.offset_x, line.how.sheet.offset_y);
+}
+
+std::string set_skip_empty(std::string_view, command_line& line)
+{
+    line.how.sheet.skip_empty = true;
+    return "";
+}
+
+std::string ask_help(std::string_view, command_line& line)
+{
+    line.wanted = action::help;
+    return "";
+}
+
+std::string ask_version(std::string_view, command_line& line)
+{
+    line.wanted = action::version;
+    return "";
+}
+
+// The help lines of --scale and --size name their limits.
+static_assert(max_scale == 64, "say the new limit in the help line of --scale");
+static_assert(max_freetype_size == 64, "say the new limit in the help line of --size");
+
+constexpr std::array options = {
+    option_row{.name = "--sprite", .help = "--sprite, --font  what a PNG or C header holds, when neither side says",
+               .sheets = in_sheets},
+    option_row{.name = "--font"},
+    option_row{.name = "--scale", .takes_value = true, .set = set_scale, .families = {"PNG", "BMFont"},
+               .misuse = "--scale needs a PNG side or a BMFont output",
+               .help = "--scale N         a PNG or BMFont page is enlarged N times (1-64), every pixel an N x N block",
+               .sheets = in_sheets},
+    option_row{.name = "--nearest", .set = set_nearest,
+               .families = {"PNG"}, .where = side::input, .content = holds::a_sprite,
+               .misuse = "--nearest applies to a PNG read as a sprite",
+               .help = "--nearest         a PNG colour not among the 16 becomes the nearest of them",
+               .sheets = in_cut},
+    option_row{.name = "--invert", .set = set_invert,
+               .families = {"PNG"}, .where = side::input, .content = holds::a_font,
+               .misuse = "--invert applies to a PNG read as a font sheet",
+               .help = "--invert          a font sheet read has dark glyphs on a light ground"},
+    option_row{.name = "--psf1", .set = set_psf1,
+               .families = {"PSF"}, .where = side::output, .misuse = "--psf1 applies to a PSF output",
+               .help = "--psf1            write PSF version 1 instead of 2"},
+    option_row{.name = "--name", .takes_value = true, .set = set_name,
+               .families = {"C header", "BDF", "BMFont", "TrueType", "WOFF2"}, .where = side::output,
+               .misuse = "--name applies to a C header, BDF, BMFont, TrueType or WOFF2 output",
+               .help = "--name NAME       the C array's name, or a font's family name\n"
+                       "                    (default: the output file's name without its ending)"},
+    option_row{.name = "--bmfont", .families = {"BMFont"}, .where = side::output,
+               .misuse = "--bmfont applies to a .fnt or .xml output",
+               .help = "--bmfont          a .fnt output is a BMFont text descriptor, not a font file"},
+    option_row{.name = "--charset", .takes_value = true, .set = set_charset,
+               .families = {"BMFont", "TrueType", "WOFF2", "PCF", "Windows FON", "OpenType"}, .content = holds::a_font,
+               .misuse = "--charset applies to a BMFont, TrueType or WOFF2 output, or a font read through FreeType",
+               .help = "--charset NAME    which character each glyph code is: latin1 (default) or cp437"},
+    option_row{.name = "--size", .takes_value = true, .set = set_size,
+               .families = {"PCF", "Windows FON", "TrueType", "OpenType"}, .where = side::input,
+               .misuse = "--size applies to a PCF, FON, TrueType or OpenType input",
+               .help = "--size N          a font read through FreeType: its strike N pixels high, or outlines\n"
+                       "                    at N pixels per em (1-64; default: the tallest strike up to 8)"},
+    option_row{.name = "--columns", .takes_value = true, .set = set_columns, .families = {"sprite sheet"},
+               .misuse = "--columns applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
+               .help = "--columns N       frames a row when packing (default: as square as it gets)", .sheets = in_pack},
+    option_row{.name = "--padding", .takes_value = true, .set = set_padding, .families = {"sprite sheet"},
+               .misuse = "--padding applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
+               .help = "--padding N       pixels between frames (packing, or cutting by --cell)",
+               .sheets = in_pack | in_grid_cut},
+    option_row{.name = "--atlas", .takes_value = true, .set = set_atlas, .families = {"sprite sheet"},
+               .misuse = "--atlas applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
+               .help = "--atlas LAYOUT    the atlas written: hash (default) or array", .sheets = in_pack},
+    option_row{.name = "--cell", .takes_value = true, .set = set_cell, .families = {"sprite sheet"},
+               .misuse = "--cell applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
+               .help = "--cell WxH        cut a grid of W x H pixel cells; --offset XxY: its top left",
+               .sheets = in_grid_cut},
+    option_row{.name = "--offset", .takes_value = true, .set = set_offset, .families = {"sprite sheet"},
+               .misuse = "--offset applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
+               .sheets = in_grid_cut},
+    option_row{.name = "--skip-empty", .set = set_skip_empty, .families = {"sprite sheet"},
+               .misuse = "--skip-empty applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
+               .help = "--skip-empty      leave out wholly transparent frames when cutting", .sheets = in_cut},
+    option_row{.name = "--help", .set = ask_help,
+               .help = "--help, --version"},
+    option_row{.name = "--version", .set = ask_version},
+};
+
+const option_row* option_named(std::string_view name)
+{
+    for (const option_row& row : options)
+        if (row.name == name)
+            return &row;
+    return nullptr;
+}
+
+bool is_given(const command_line& line, std::string_view name)
+{
+    return std::find(line.given.begin(), line.given.end(), name) != line.given.end();
+}
+
+// Reads the option in argv[i], and its value from argv[i + 1] when it takes one there.
+std::string read_option(int argc, char** argv, int& i, bool& options_end, command_line& line)
+{
+    const std::string_view arg = argv[i];
+    std::string_view name = arg;
+    std::string_view value;
+    const std::size_t equals = arg.find('=');
+    const bool value_attached = arg.starts_with("--") && equals != std::string_view::npos;
+    if (value_attached) {
+        name = arg.substr(0, equals);
+        value = arg.substr(equals + 1);
+    }
+    const option_row* row = option_named(name);
+    const bool takes_value = row && row->takes_value;
+    if (takes_value && !value_attached) {
+        if (i + 1 >= argc)
+            return "option " + std::string(name) + " needs a value";
+        value = argv[++i];
+    } else if (!takes_value && value_attached) {
+        return "option " + std::string(name) + " takes no value";
+    }
+    if (name == "--") {
+        options_end = true;
+        return "";
+    }
+    if (!row)
+        return "unknown option '" + std::string(arg) + "'";
+    line.given.push_back(row->name);
+    return row->set ? row->set(value, line) : "";
+}
+
+// "use .spr, .fnt or .h": the endings a user may choose from.
+std::string ending_hint()
+{
+    std::vector<std::string_view> endings;
+    for (const format_row& row : format_table())
+        if (row.in_hint)
+            endings.push_back(row.ending);
+    std::string hint = "unknown ending; use ";
+    for (std::size_t i = 0; i < endings.size(); ++i)
+        hint += std::string(i == 0 ? "" : i + 1 == endings.size() ? " or " : ", ") + std::string(endings[i]);
+    return hint;
+}
+
+// Finds both rows and checks that the input can be read and the output written.
+std::string find_formats(const command_line& line, conversion& plan)
+{
+    plan.input = format_of(plan.input_path);
+    plan.output = format_of(plan.output_path, line.given);
+    for (const auto& [row, path] : {std::pair{plan.input, plan.input_path}, std::pair{plan.output, plan.output_path}})
+        if (!row)
+            return path + ": " + ending_hint();
+    if (!can_read(*plan.input))
+        return plan.input_path + ": a " + std::string(plan.input->family) + " can be written, not read";
+    if (!can_write(*plan.output))
+        return plan.output_path + ": a " + std::string(plan.output->family) + " can be read, not written";
+    return "";
+}
+
+// The editors' files, PSF and BDF say what the data is; PNG and C headers do not.
+std::string choose_content(const command_line& line, conversion& plan)
+{
+    const auto says = [&](holds content) { return plan.input->content == content || plan.output->content == content; };
+    const bool says_sprite = says(holds::a_sprite);
+    const bool says_font = says(holds::a_font);
+    const bool sprite_given = is_given(line, "--sprite");
+    const bool font_given = is_given(line, "--font");
+    if (sprite_given && font_given)
+        return "--sprite and --font exclude each other";
+    if (says_sprite && says_font)
+        return "a sprite cannot become a font, nor a font a sprite";
+    if ((sprite_given && says_font) || (font_given && says_sprite))
+        return std::string(sprite_given ? "--sprite" : "--font") + " does not fit these file names";
+    // Like every option that changes nothing, a redundant one is refused.
+    if ((sprite_given || font_given) && (says_sprite || says_font))
+        return std::string(sprite_given ? "--sprite" : "--font") + " does nothing here: the file names say what the data is";
+    if (!says_sprite && !says_font && !sprite_given && !font_given)
+        return "say --sprite or --font: neither file name tells what the data is";
+    plan.sprite = says_sprite || sprite_given;
+    const bool readable = plan.sprite ? plan.input->read_sprite != nullptr : plan.input->read_font != nullptr;
+    const bool writable = plan.sprite ? plan.output->write_sprite != nullptr : plan.output->write_font != nullptr;
+    if (!readable || !writable)
+        return "a " + std::string((readable ? plan.output : plan.input)->family) + " cannot hold " +
+               (plan.sprite ? "a sprite" : "a font") + " here";
+    return "";
+}
+
+bool does_something(const option_row& option, const conversion& plan)
+{
+    const auto fits = [&](const format_row& row, side here) {
+        const bool content_fits = option.content == holds::either || (option.content == holds::a_sprite) == plan.sprite;
+        const bool family_fits = std::find(option.families.begin(), option.families.end(), row.family) !=
+                                 option.families.end();
+        return (option.where == side::either || option.where == here) && family_fits && content_fits;
+    };
+    return fits(*plan.input, side::input) || fits(*plan.output, side::output);
+}
+
+// The stem of `path`: its last component without `ending` ("a.b.c.h" gives "a.b.c").
+std::string stem_of(const std::string& path, std::string_view ending)
+{
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    return name.substr(0, name.size() - std::min(name.size(), ending.size()));
+}
+
+// --name, or the name the output's file name gives, checked for what the output does with
+// it: a C identifier for a header, a family name for a font.
+std::string choose_name(const command_line& line, conversion& plan)
+{
+    const bool given = is_given(line, "--name");
+    const std::string stem = stem_of(plan.output_path, plan.output->ending);
+    switch (plan.output->named) {
+    case naming::not_at_all:
+        return "";
+    case naming::c_identifier:
+        if (!given)
+            plan.how.name = c_identifier(stem, plan.sprite ? "sprite" : "font");
+        else if (!is_identifier(plan.how.name))
+            return "--name takes a C identifier for a C header, not '" + plan.how.name + "'";
+        return "";
+    case naming::free_text:
+        if (!given)
+            plan.how.name = stem;
+        return "";
+    case naming::family:
+        break;
+    }
+    if (!given)
+        plan.how.name = stem;
+    const std::string problem = family_name_problem(plan.how.name);
+    if (problem.empty())
+        return "";
+    return given ? "--name '" + plan.how.name + "': " + problem
+                 : plan.output_path + ": " + problem + "; choose one with --name";
+}
+
+} // namespace
+
+std::string parse_command_line(int argc, char** argv, command_line& line)
+{
+    bool options_end = false;
+    for (int i = 1; i < argc && line.wanted == action::convert; ++i) {
+        const std::string_view arg = argv[i];
+        if (options_end || arg.size() < 2 || arg[0] != '-') {
+            line.names.emplace_back(arg);
+            continue;
+        }
+        if (std::string problem = read_option(argc, argv, i, options_end, line); !problem.empty())
+            return problem;
+    }
+    return "";
+}
+
+std::string plan_conversion(const command_line& line, conversion& plan)
+{
+    if (line.names.size() != 2)
+        return line.names.size() < 2 ? "an input and an output file are needed" : "too many file names";
+    plan.input_path = line.names[0];
+    plan.output_path = line.names[1];
+    plan.how = line.how;
+    plan.how.output_path = plan.output_path;
+    if (std::string problem = find_formats(line, plan); !problem.empty())
+        return problem;
+    if (std::string problem = choose_content(line, plan); !problem.empty())
+        return problem;
+    // Options that do nothing for these files are surely a slip; say so rather than ignore them.
+    for (const option_row& option : options)
+        if (!option.families[0].empty() && is_given(line, option.name) && !does_something(option, plan))
+            return std::string(option.misuse);
+    return choose_name(line, plan);
+}
+
+std::string plan_sheets(const command_line& line, sheet_job& job)
+{
+    const sheet_options& sheet = line.how.sheet;
+    job.mode = sheet_mode_of(line.names, is_given(line, "--atlas"), sheet.grid.has_value());
+    if (job.mode == sheet_mode::none)
+        return "";
+    const unsigned here = job.mode == sheet_mode::pack ? in_pack : sheet.grid ? in_grid_cut : in_atlas_cut;
+    for (const option_row& option : options)
+        if (is_given(line, option.name) && !(option.sheets & here))
+            for (const sheet_use& use : sheet_uses)
+                if (use.modes == option.sheets)
+                    return std::string(option.name) + " " + std::string(use.where);
+    job.inputs.assign(line.names.begin(), line.names.end() - 1);
+    job.output = line.names.back();
+    job.pack = {sheet.columns, line.how.scale, sheet.padding};
+    job.layout = sheet.layout;
+    job.grid = sheet.grid;
+    if (job.grid) {
+        job.grid->offset_x = sheet.offset_x;
+        job.grid->offset_y = sheet.offset_y;
+        job.grid->padding = sheet.padding;
+    }
+    job.scale = line.how.scale;
+    job.nearest = line.how.nearest;
+    job.skip_empty = sheet.skip_empty;
+    return check_sheet_names(job);
+}
+
+std::string usage_text()
+{
+    std::string text = "Usage: pixconv [options] INPUT OUTPUT\n"
+                       "Converts a sprite or a font between the editors' files and PNG, PSF, BDF and C,\n"
+                       "a font into BMFont, TrueType and WOFF2 for game engines and web pages, fonts in\n"
+                       "from PCF, FON, TrueType and OpenType, and sprites to and from sprite sheets.\n"
+                       "The format of each side comes from its file name's ending:\n";
+    for (const format_row& row : format_table())
+        if (!row.help.empty())
+            text += "  " + std::string(row.help) + "\n";
+    text += "Sprite sheets:\n"
+            "  pixconv [options] SPRITE.spr... SHEET.png     packs them; writes SHEET.json beside it\n"
+            "  pixconv --cell WxH [options] SHEET.png NAME%02d.spr   cuts a grid, numbered from 0\n"
+            "  pixconv [options] SHEET.png FOLDER/           cuts the frames of SHEET.json\n";
+    text += "Options:\n";
+    for (const option_row& row : options)
+        if (!row.help.empty())
+            text += "  " + std::string(row.help) + "\n";
+    return text + "Exit status: 0 success, 1 the conversion failed, 2 usage error.\n";
+}

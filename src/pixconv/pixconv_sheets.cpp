@@ -1,0 +1,271 @@
+#include "pixconv/pixconv_sheets.hpp"
+
+#include "art/bitmap.hpp"
+#include "formats/pngimage.hpp"
+#include "art/savefile.hpp"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+namespace {
+
+bool ends_with_lower(const std::string& text, std::string_view ending)
+{
+    if (text.size() < ending.size())
+        return false;
+    return std::equal(ending.begin(), ending.end(), text.end() - static_cast<std::ptrdiff_t>(ending.size()),
+                      [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
+}
+
+std::string base_name(const std::string& path)
+{
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+// `path` with its last `cut` characters replaced by `ending`.
+std::string with_ending(const std::string& path, std::size_t cut, const std::string& ending)
+{
+    return path.substr(0, path.size() - cut) + ending;
+}
+
+bool is_folder(const std::string& path)
+{
+    struct stat st{};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Whether two names reach one file (a link or another spelling).
+bool same_file(const std::string& a, const std::string& b)
+{
+    struct stat first{};
+    struct stat second{};
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+int failure(const std::string& path, const std::string& message)
+{
+    std::fprintf(stderr, "pixconv: %s: %s\n", path.c_str(), message.c_str());
+    return 1;
+}
+
+struct output_file {
+    std::string path;
+    std::vector<std::uint8_t> bytes;
+};
+
+// Refuses an output that is one of the inputs, then writes every output or none.
+int write_outputs(const std::vector<std::string>& inputs, const std::vector<output_file>& outputs)
+{
+    for (const output_file& output : outputs)
+        for (const std::string& input : inputs)
+            if (same_file(output.path, input))
+                return failure(output.path, "is an input too; an input is never overwritten");
+    std::vector<new_file> files;
+    for (const output_file& output : outputs)
+        files.push_back({output.path.c_str(), output.bytes.data(), output.bytes.size()});
+    std::size_t failed = 0;
+    errno = 0;
+    const int status = replace_files(files, failed);
+    if (status == 0)
+        return 0;
+    const std::string reason = errno ? std::strerror(errno) : "unknown error";
+    if (status == -1)
+        return failure(outputs[failed].path, "cannot be written (" + reason + "); no file was changed");
+    return failure(outputs[failed].path, "cannot be written (" + reason + "); the " + std::to_string(failed) +
+                                             " files before it were written, it and the rest were not");
+}
+
+// Reads each sprite file; the frame names are the base names without ".spr".
+int read_sprites(const sheet_job& job, std::vector<bitmap>& sprites, std::vector<std::string>& names)
+{
+    for (const std::string& path : job.inputs) {
+        std::vector<std::uint8_t> data;
+        bitmap sprite{};
+        std::string problem = read_whole(path, data);
+        if (problem.empty())
+            problem = read_sprite_file(data, sprite);
+        if (!problem.empty())
+            return failure(path, problem);
+        sprites.push_back(sprite);
+        const std::string name = base_name(path);
+        names.push_back(name.substr(0, name.size() - 4));
+    }
+    return 0;
+}
+
+int run_pack(const sheet_job& job)
+{
+    std::vector<bitmap> sprites;
+    std::vector<std::string> names;
+    int status = read_sprites(job, sprites, names);
+    std::vector<std::uint8_t> png;
+    atlas layout;
+    std::string json;
+    if (status == 0) {
+        std::string problem = pack_sheet(sprites, names, job.pack, png, layout);
+        layout.image = base_name(job.output);
+        if (problem.empty())
+            problem = write_atlas_json(layout, job.layout, json);
+        if (!problem.empty())
+            status = failure(job.output, problem);
+    }
+    for (bitmap& sprite : sprites)
+        std::free(sprite.bitmap);
+    if (status != 0)
+        return status;
+    const std::string json_path = with_ending(job.output, 4, ".json");
+    return write_outputs(job.inputs, {{job.output, png}, {json_path, {json.begin(), json.end()}}});
+}
+
+// The frames to cut: the grid's, or the atlas's beside the sheet, with each frame's
+// output path.
+int find_frames(const sheet_job& job, std::span<const std::uint8_t> png, std::vector<atlas_frame>& frames,
+                std::vector<std::string>& paths, std::vector<std::string>& inputs)
+{
+    const std::string& sheet = job.inputs.front();
+    if (job.grid) {
+        std::uint32_t width = 0;
+        std::uint32_t height = 0;
+        std::string problem = read_png_size(png, width, height);
+        if (problem.empty())
+            problem = grid_frames(width, height, *job.grid, frames);
+        if (!problem.empty())
+            return failure(sheet, problem);
+        for (std::size_t i = 0; i < frames.size(); ++i)
+            paths.push_back(numbered_name(job.output, static_cast<std::uint32_t>(i)));
+        return 0;
+    }
+    const std::string json_path = with_ending(sheet, 4, ".json");
+    inputs.push_back(json_path);
+    std::vector<std::uint8_t> json;
+    atlas read;
+    std::string problem = read_whole(json_path, json);
+    if (problem.empty())
+        problem = read_atlas_json(json, read);
+    if (!problem.empty())
+        return failure(json_path, problem);
+    const std::string folder = job.output.back() == '/' ? job.output : job.output + "/";
+    std::set<std::string> taken;
+    for (const atlas_frame& frame : read.frames) {
+        std::string file;
+        if (std::string error = frame_file_name(frame.name, file); !error.empty())
+            return failure(json_path, error);
+        if (!taken.insert(file).second)
+            return failure(json_path, "two frames would both be cut into " + file);
+        paths.push_back(folder + file);
+    }
+    frames = std::move(read.frames);
+    return 0;
+}
+
+int run_cut(const sheet_job& job)
+{
+    const std::string& sheet = job.inputs.front();
+    std::vector<std::uint8_t> png;
+    if (std::string problem = read_whole(sheet, png); !problem.empty())
+        return failure(sheet, problem);
+    std::vector<atlas_frame> frames;
+    std::vector<std::string> paths;
+    std::vector<std::string> inputs = job.inputs;
+    if (const int status = find_frames(job, png, frames, paths, inputs); status != 0)
+        return status;
+    std::vector<cut_sprite> sprites;
+    if (std::string problem = cut_sheet(png, frames, job.scale, job.nearest, job.skip_empty, sprites); !problem.empty())
+        return failure(sheet, problem);
+    if (sprites.empty())
+        return failure(sheet, "every frame is wholly transparent; with --skip-empty there is nothing to write");
+    std::vector<output_file> outputs;
+    for (cut_sprite& sprite : sprites)
+        outputs.push_back({paths[sprite.frame], std::move(sprite.file)});
+    return write_outputs(inputs, outputs);
+}
+
+bool names_a_folder(const std::string& name)
+{
+    return !name.empty() && (name.back() == '/' || is_folder(name));
+}
+
+} // namespace
+
+std::string parse_count(std::string_view option, std::string_view value, std::uint32_t lowest,
+                        std::uint32_t highest, std::uint32_t& number)
+{
+    const std::string limit = std::to_string(highest);
+    const bool digits = !value.empty() && value.size() <= limit.size() &&
+                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const unsigned long read = digits ? std::stoul(std::string(value)) : 0;
+    if (!digits || read < lowest || read > highest)
+        return std::string(option) + " takes a whole number from " + std::to_string(lowest) + " to " + limit +
+               ", not '" + std::string(value) + "'";
+    number = static_cast<std::uint32_t>(read);
+    return "";
+}
+
+std::string parse_pair(std::string_view option, std::string_view value, std::uint32_t lowest,
+                       std::uint32_t highest, std::uint32_t& first, std::uint32_t& second)
+{
+    const std::size_t x = value.find('x');
+    const std::string shape = std::string(option) + " takes two whole numbers from " + std::to_string(lowest) +
+                              " to " + std::to_string(highest) + " as WxH, not '" + std::string(value) + "'";
+    if (x == std::string_view::npos)
+        return shape;
+    std::uint32_t a = 0;
+    std::uint32_t b = 0;
+    if (!parse_count(option, value.substr(0, x), lowest, highest, a).empty() ||
+        !parse_count(option, value.substr(x + 1), lowest, highest, b).empty())
+        return shape;
+    first = a;
+    second = b;
+    return "";
+}
+
+sheet_mode sheet_mode_of(const std::vector<std::string>& names, bool atlas_given, bool cell_given)
+{
+    if (names.size() < 2)
+        return sheet_mode::none;
+    const bool sprites_first = std::all_of(names.begin(), names.end() - 1,
+                                           [](const std::string& name) { return ends_with_lower(name, ".spr"); });
+    if (sprites_first && ends_with_lower(names.back(), ".png") && (names.size() > 2 || atlas_given))
+        return sheet_mode::pack;
+    if (names.size() == 2 && ends_with_lower(names.front(), ".png") &&
+        (cell_given || names.back().find('%') != std::string::npos || names_a_folder(names.back())))
+        return sheet_mode::cut;
+    return sheet_mode::none;
+}
+
+std::string check_sheet_names(sheet_job& job)
+{
+    if (job.mode == sheet_mode::pack) {
+        std::set<std::string> seen;
+        for (const std::string& input : job.inputs) {
+            const std::string name = base_name(input);
+            if (!seen.insert(name.substr(0, name.size() - 4)).second)
+                return "two inputs are named " + name + "; frames are named after their files";
+        }
+        return "";
+    }
+    if (job.grid) {
+        if (names_a_folder(job.output))
+            return "cutting by --cell writes numbered files: name them with a pattern such as tile-%02d.spr";
+        if (!ends_with_lower(job.output, ".spr"))
+            return job.output + ": the sprites cut are sprite files, named ...%d.spr";
+        return check_name_pattern(job.output);
+    }
+    if (!names_a_folder(job.output))
+        return "a numbered output name needs --cell WxH; without it the frames of the atlas are cut into a folder";
+    if (!is_folder(job.output))
+        return job.output + ": no such folder";
+    return "";
+}
+
+int run_sheet_job(const sheet_job& job)
+{
+    return job.mode == sheet_mode::pack ? run_pack(job) : run_cut(job);
+}

@@ -1,0 +1,65 @@
+// The converter's modes with many files: sprites packed into one sheet with its atlas,
+// and a sheet cut into sprites.
+//   pack: SPRITE.spr ... SHEET.png    writes SHEET.png and SHEET.json beside it
+//   cut:  SHEET.png PATTERN.spr       with --cell WxH: the grid's cells, row by row,
+//                                     numbered from 0 in the pattern's %d
+//   cut:  SHEET.png FOLDER/           the frames of SHEET.json, named after them
+// Every output is made in memory first and written only when all of it succeeded, all
+// files together (replace_files); an output that is an input is refused.
+#pragma once
+#include "formats/atlasjson.hpp"
+#include "formats/spritesheet.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class sheet_mode { none, pack, cut };
+
+// What the sheet modes' options set, as the command line gave them.
+struct sheet_options {
+    std::uint32_t columns = 0; // --columns; 0: as square as it gets
+    std::uint32_t padding = 0; // --padding
+    atlas_layout layout = atlas_layout::hash;
+    std::optional<grid_options> grid; // --cell, its offset and padding filled in when planned
+    std::uint32_t offset_x = 0;       // --offset
+    std::uint32_t offset_y = 0;
+    bool skip_empty = false;
+};
+
+struct sheet_job {
+    sheet_mode mode = sheet_mode::none;
+    std::vector<std::string> inputs;  // pack: the sprite files; cut: the sheet
+    std::string output;               // pack: the sheet; cut: a pattern or a folder
+    pack_options pack;
+    atlas_layout layout = atlas_layout::hash;
+    std::optional<grid_options> grid; // cut by this grid, else by the atlas beside the sheet
+    std::uint32_t scale = 1;
+    bool nearest = false;
+    bool skip_empty = false;
+};
+
+// Option values: a whole number from `lowest` to `highest`, or two of them as "WxH".
+// "" or the usage error, which names `option`.
+std::string parse_count(std::string_view option, std::string_view value, std::uint32_t lowest,
+                        std::uint32_t highest, std::uint32_t& number);
+std::string parse_pair(std::string_view option, std::string_view value, std::uint32_t lowest,
+                       std::uint32_t highest, std::uint32_t& first, std::uint32_t& second);
+
+// Reads the whole of `path` into `data`, refusing what is too large for any input;
+// "" on success, else what went wrong. Defined with the program.
+std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data);
+
+// Which mode the file names ask for: pack for sprite files and a PNG last (two or
+// more names, or one sprite when `atlas_given`), cut for a PNG and then a pattern, a
+// name ending in '/' or an existing folder (or any output when `cell_given`); none for
+// anything else, which is the one-to-one conversion.
+sheet_mode sheet_mode_of(const std::vector<std::string>& names, bool atlas_given, bool cell_given);
+
+// Checks the names of a job whose mode is set: "" or the usage error.
+std::string check_sheet_names(sheet_job& job);
+
+// Runs the job; returns the exit status (0, or 1 after printing what failed).
+int run_sheet_job(const sheet_job& job);

@@ -1,6 +1,0 @@
-#include "pixconv.hpp"
-
-int main(int argc, char** argv)
-{
-    return pixconv_main(argc, argv);
-}

@@ -1,6 +1,0 @@
-#include "pixmend.hpp"
-
-int main(int argc, char** argv)
-{
-    return pixmend_main(argc, argv);
-}
