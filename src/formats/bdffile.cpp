@@ -3,6 +3,7 @@
 #include "art/words.hpp"
 
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -342,6 +343,13 @@ std::string parse(std::string_view text, bdf_reader& reader)
 // `family` made fit for the font name and its property: characters an X font name
 // gives a meaning ('-', '?', '*', ',', '"'), control characters and bytes outside
 // ASCII become spaces, runs of spaces one, none at either end.
+std::string lower_case(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
 std::string xlfd_family(std::string_view family)
 {
     std::string name;
@@ -368,13 +376,13 @@ std::string read_bdf(std::span<const std::uint8_t> bdf, struct font& result)
     return error;
 }
 
-std::vector<std::uint8_t> write_bdf(const struct font& source, std::string_view family)
+std::vector<std::uint8_t> write_bdf(const struct font& source, std::string_view family, const charset& set)
 {
     const std::string name = xlfd_family(family);
     // 8 pixels at 72 dots per inch make an 8-point font, so a glyph's scalable width of
-    // 8 pixels is exactly 1000 thousandths of the point size. Codes 0-255 are taken as
-    // ISO 8859-1, which is Unicode's first 256 code points: readers that look glyphs up
-    // by Unicode (FreeType, fontconfig, the console font builder) find every one.
+    // 8 pixels is exactly 1000 thousandths of the point size. Readers that look glyphs up
+    // by Unicode (FreeType, fontconfig, the console font builder) find them through the
+    // code page the charset properties name; ISO 8859-1 is Unicode's first 256 itself.
     const std::array<std::pair<const char*, std::string>, 17> properties = {{
         {"FOUNDRY", "\"misc\""},
         {"FAMILY_NAME", "\"" + name + "\""},
@@ -388,14 +396,14 @@ std::vector<std::uint8_t> write_bdf(const struct font& source, std::string_view 
         {"RESOLUTION_Y", "72"},
         {"SPACING", "\"C\""},
         {"AVERAGE_WIDTH", "80"}, // in tenths of a pixel
-        {"CHARSET_REGISTRY", "\"ISO8859\""},
-        {"CHARSET_ENCODING", "\"1\""},
+        {"CHARSET_REGISTRY", "\"" + set.registry + "\""},
+        {"CHARSET_ENCODING", "\"" + set.encoding + "\""},
         {"FONT_ASCENT", "7"},
         {"FONT_DESCENT", "1"},
         {"DEFAULT_CHAR", "0"},
     }};
     std::string text = "STARTFONT 2.1\nFONT -misc-" + name +
-                       "-medium-r-normal--8-80-72-72-c-80-iso8859-1\n"
+                       "-medium-r-normal--8-80-72-72-c-80-" + lower_case(set.registry + "-" + set.encoding) + "\n"
                        "SIZE 8 72 72\nFONTBOUNDINGBOX 8 8 0 -1\nSTARTPROPERTIES " +
                        std::to_string(properties.size()) + "\n";
     for (const auto& [key, value] : properties)
