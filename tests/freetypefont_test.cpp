@@ -265,6 +265,15 @@ TEST(FreeTypeFont, DebianPcfFontsMatchTheirBdfDumps)
         struct font got {};
         ASSERT_EQ(read_font(pcf, code_page(page), std::nullopt, got), "");
         expect_same_font(got, expected, name);
+        // The BDF reader maps the dump through its charset properties as FreeType maps the font.
+        for (const char* target : {"cp437", "cp866", "koi8-r", "latin1"}) {
+            struct font from_bdf {};
+            std::string freetype_warning, bdf_warning;
+            ASSERT_EQ(read_freetype_font(pcf, code_page(target), std::nullopt, got, freetype_warning), "");
+            ASSERT_EQ(read_bdf(read_file(dir.file("dump.bdf")), code_page(target), from_bdf, bdf_warning), "");
+            expect_same_font(from_bdf, got, name + " read as " + target);
+            EXPECT_EQ(bdf_warning, freetype_warning) << target;
+        }
         if (name == "5x8-KOI8-R") {
             // Its Cyrillic goes where cp866 has it, and nowhere near latin1's letters.
             std::string warning;

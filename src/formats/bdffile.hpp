@@ -19,6 +19,15 @@
 // the number of glyphs must match CHARS.
 std::string read_bdf(std::span<const std::uint8_t> bdf, struct font& result);
 
+// The same, but a font that names its code page by CHARSET_REGISTRY and
+// CHARSET_ENCODING (ISO10646 for Unicode, or a page iconv knows: ISO8859-2, KOI8-R) is
+// mapped through Unicode into `set`: code b gets the glyph of the character `set` puts
+// at b, wherever the font holds it. Characters it lacks stay blank and `warning`
+// counts them (control characters aside); it is emptied when none is missing. A font
+// naming no code page, or one unknown, keeps its own codes.
+std::string read_bdf(std::span<const std::uint8_t> bdf, const charset& set, struct font& result,
+                     std::string& warning);
+
 // Writes all 256 glyphs of `source` as BDF 2.1, blank ones too, each at its own
 // ENCODING, in an 8 x 8 cell with 7 rows above the baseline and 1 below. The font
 // is named -misc-FAMILY-medium-r-normal--8-80-72-72-c-80-REGISTRY-ENCODING and carries

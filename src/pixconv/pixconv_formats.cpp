@@ -96,9 +96,10 @@ std::string write_console_font_gz(const struct font& source, const settings& how
     return gzip(console_font_of(source, how), out.bytes);
 }
 
-std::string read_bdf_font(std::span<const std::uint8_t> data, const settings&, struct font& result, std::string&)
+std::string read_bdf_font(std::span<const std::uint8_t> data, const settings& how, struct font& result,
+                          std::string& warning)
 {
-    return read_bdf(data, result);
+    return read_bdf(data, *how.characters, result, warning);
 }
 
 std::string write_bdf_font(const struct font& source, const settings& how, written& out)
