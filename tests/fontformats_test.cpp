@@ -259,7 +259,7 @@ TEST(FontFormats, ReadersNameWhatIsWrong)
     packed[packed.size() / 2] ^= 0xFF;
     EXPECT_EQ(gunzip(packed, plain), "the gzip data is corrupt");
     EXPECT_EQ(gunzip(gzipped(bytes(max_gunzip_size + 1)), plain),
-              "the gzip data decompresses to more than 4194304 bytes");
+              "the gzip data decompresses to more than 4 MiB");
     EXPECT_TRUE(plain.empty()) << "a failed gunzip changed its output";
 }
 

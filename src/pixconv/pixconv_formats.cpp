@@ -80,34 +80,40 @@ std::string read_console_font(std::span<const std::uint8_t> data, const settings
     return read_psf(plain, result, warning);
 }
 
+std::vector<std::uint8_t> console_font_of(const struct font& source, const settings& how)
+{
+    return write_psf(source, how.psf1 ? 1 : 2, how.charset_given ? how.characters : nullptr);
+}
+
 std::string write_console_font(const struct font& source, const settings& how, written& out)
 {
-    out.bytes = write_psf(source, how.psf1 ? 1 : 2);
+    out.bytes = console_font_of(source, how);
     return "";
 }
 
 std::string write_console_font_gz(const struct font& source, const settings& how, written& out)
 {
-    return gzip(write_psf(source, how.psf1 ? 1 : 2), out.bytes);
+    return gzip(console_font_of(source, how), out.bytes);
 }
 
-std::string read_bdf_font(std::span<const std::uint8_t> data, const settings&, struct font& result, std::string&)
+std::string read_bdf_font(std::span<const std::uint8_t> data, const settings& how, struct font& result,
+                          std::string& warning)
 {
-    return read_bdf(data, result);
+    return read_bdf(data, *how.characters, result, warning);
 }
 
 std::string write_bdf_font(const struct font& source, const settings& how, written& out)
 {
-    out.bytes = write_bdf(source, how.name);
+    out.bytes = write_bdf(source, how.name, *how.characters);
     return "";
 }
 
 #ifdef PIXCONV_FREETYPE
 // PCF, Windows, TrueType and OpenType fonts come in through FreeType, gzipped or not.
 std::string read_through_freetype(std::span<const std::uint8_t> data, const settings& how, struct font& result,
-                                  std::string&)
+                                  std::string& warning)
 {
-    return read_freetype_font(data, *how.characters, how.size, result);
+    return read_freetype_font(data, *how.characters, how.size, result, warning);
 }
 constexpr font_reader truetype_reader = read_through_freetype;
 #else
@@ -208,7 +214,8 @@ constexpr std::array formats = {
                .named = naming::family},
 #ifdef PIXCONV_FREETYPE
     format_row{.ending = ".otf", .family = "OpenType", .content = holds::a_font, .read_font = read_through_freetype,
-               .help = ".otf             OpenType font, outlines or bitmap strikes (read)"},
+               .help = ".otf .otb        OpenType font, outlines or bitmap strikes (read)"},
+    format_row{.ending = ".otb", .family = "OpenType", .content = holds::a_font, .read_font = read_through_freetype},
 #endif
     format_row{.ending = ".h", .family = "C header", .content = holds::either,
                .write_sprite = write_sprite_h, .write_font = write_font_h,

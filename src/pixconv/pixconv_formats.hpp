@@ -24,6 +24,7 @@ struct settings {
     bool psf1 = false;       // write PSF version 1 instead of 2
     std::string name;        // the C array's name, a BDF font's family, or the family of a font for engines and web pages
     const charset* characters = &latin1_charset; // which character each glyph code stands for
+    bool charset_given = false; // --charset was given: a PSF output names each glyph's character
     std::optional<std::uint32_t> size;           // pixels: the strike or em of a font read through FreeType
     std::string output_path; // the main output's name, after which companion files are named
     sheet_options sheet;     // packing and cutting sprite sheets

@@ -20,7 +20,7 @@ struct option_row {
     std::string (*set)(std::string_view value, command_line& line) = nullptr;
     // Where the option does something: a side of one of these format families holding
     // this content. No family: the option is checked elsewhere or always applies.
-    std::array<std::string_view, 6> families = {};
+    std::array<std::string_view, 8> families = {};
     side where = side::either;
     holds content = holds::either;
     std::string_view misuse = {}; // the usage error when it does nothing here
@@ -83,13 +83,10 @@ std::string set_name(std::string_view value, command_line& line)
 
 std::string set_charset(std::string_view value, command_line& line)
 {
-    line.how.characters = find_charset(value);
-    if (line.how.characters)
-        return "";
-    std::string known;
-    for (const charset* set : all_charsets())
-        known += std::string(known.empty() ? "" : " or ") + std::string(set->name);
-    return "--charset takes " + known + ", not '" + std::string(value) + "'";
+    if (std::string problem = find_charset(value, line.how.characters); !problem.empty())
+        return "--charset takes a single-byte code page that iconv knows: " + problem;
+    line.how.charset_given = true;
+    return "";
 }
 
 std::string set_size(std::string_view value, command_line& line)
@@ -204,9 +201,12 @@ constexpr std::array options = {
                .misuse = "--bmfont applies to a .fnt or .xml output",
                .help = "--bmfont          a .fnt output is a BMFont text descriptor, not a font file"},
     option_row{.name = "--charset", .takes_value = true, .set = set_charset,
-               .families = {"BMFont", "TrueType", "WOFF2", "PCF", "Windows FON", "OpenType"}, .content = holds::a_font,
-               .misuse = "--charset applies to a BMFont, TrueType or WOFF2 output, or a font read through FreeType",
-               .help = "--charset NAME    which character each glyph code is: latin1 (default) or cp437"},
+               .families = {"BMFont", "TrueType", "WOFF2", "PSF", "BDF", "PCF", "Windows FON", "OpenType"},
+               .content = holds::a_font,
+               .misuse = "--charset applies to a BMFont, TrueType, WOFF2, PSF or BDF output, or a font read "
+                         "through FreeType",
+               .help = "--charset NAME    which character each glyph code is: a single-byte code page\n"
+                       "                    as iconv names it (latin1, the default; cp437, cp1251, koi8-r, ...)"},
     option_row{.name = "--size", .takes_value = true, .set = set_size,
                .families = {"PCF", "Windows FON", "TrueType", "OpenType"}, .where = side::input,
                .misuse = "--size applies to a PCF, FON, TrueType or OpenType input",
