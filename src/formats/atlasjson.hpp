@@ -32,7 +32,7 @@ inline constexpr std::size_t max_atlas_size = std::size_t{16} << 20;
 struct atlas_frame {
     std::string name;
     image_area area;
-    std::optional<std::uint32_t> duration_ms; // "duration" in the atlas, when it has one
+    std::optional<std::uint32_t> duration_ms = {}; // "duration" in the atlas, when it has one
 };
 
 // The longest frame duration an atlas may give, in milliseconds.
