@@ -144,3 +144,36 @@ TEST(SpriteFrames, VersionThreeRefusesUnequalDurationsAndEveryVersionAZeroOne)
     frames.frames[1].duration_ms = 0;
     EXPECT_NE(write_sprite_frames(frames, 4, text).find("at least 1 ms"), std::string::npos);
 }
+
+TEST(Atlas, FrameDurationsAreReadWhenGivenWrittenWhenSetAndRefusedWhenNotWholeMilliseconds)
+{
+    const std::string json = R"({"frames": [
+        {"filename": "a", "frame": {"x": 0, "y": 0, "w": 2, "h": 2}, "duration": 120},
+        {"filename": "b", "frame": {"x": 2, "y": 0, "w": 2, "h": 2}, "duration": 0},
+        {"filename": "c", "frame": {"x": 4, "y": 0, "w": 2, "h": 2}}]})";
+    atlas read;
+    ASSERT_EQ(read_atlas_json(as_bytes(json), read), "");
+    ASSERT_EQ(read.frames.size(), 3u);
+    EXPECT_EQ(read.frames[0].duration_ms, 120u);
+    EXPECT_EQ(read.frames[1].duration_ms, 0u);
+    EXPECT_FALSE(read.frames[2].duration_ms.has_value());
+    for (atlas_layout layout : {atlas_layout::hash, atlas_layout::array}) {
+        std::string written;
+        ASSERT_EQ(write_atlas_json(read, layout, written), "");
+        // Written for the two frames that have one, and only for them.
+        EXPECT_EQ(written.find("\"duration\"", written.find("\"c\"")), std::string::npos) << written;
+        EXPECT_NE(written.find("\"duration\":0"), std::string::npos) << written;
+        atlas again;
+        ASSERT_EQ(read_atlas_json(as_bytes(written), again), "");
+        for (std::size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(again.frames[i].duration_ms, read.frames[i].duration_ms) << i;
+    }
+    for (const char* bad : {"-1", "1.5", "655351", "\"100\"", "null"}) {
+        const std::string text = std::string(R"({"frames": {"walk": {"frame": {"x": 0, "y": 0, "w": 2, "h": 2}, "duration": )") +
+                                 bad + "}}}";
+        atlas refused;
+        EXPECT_EQ(read_atlas_json(as_bytes(text), refused),
+                  "frame \"walk\" has a \"duration\" that is not a whole number of milliseconds from 0 to 655350")
+            << bad;
+    }
+}

@@ -50,7 +50,7 @@ constexpr std::array sheet_uses = {
     sheet_use{in_cut, "applies to cutting a sheet"},
     sheet_use{in_pack | in_grid_cut | in_game, "applies to packing a sheet, a tileset or sprite frames, or cutting a sheet by --cell"},
     sheet_use{in_pack | in_game, "applies to packing a sheet, a tileset or sprite frames"},
-    sheet_use{in_cut | in_game, "applies to a PNG read as sprites"},
+    sheet_use{in_cut | in_game, "applies to cutting a sheet, or a sheet read into a tileset or sprite frames"},
     sheet_use{in_game, "applies to a tileset or sprite frames"},
     sheet_use{in_tileset, "applies to a tileset (.tsx)"},
     sheet_use{in_sprite_frames, "applies to sprite frames (.tres)"},
