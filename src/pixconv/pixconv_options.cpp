@@ -190,11 +190,13 @@ std::string set_godot(std::string_view value, command_line& line)
     return "";
 }
 
+#ifdef PIXCONV_WATCH
 std::string set_watch(std::string_view, command_line& line)
 {
     line.watch = true;
     return "";
 }
+#endif
 
 std::string ask_help(std::string_view, command_line& line)
 {
