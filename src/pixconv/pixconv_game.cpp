@@ -6,6 +6,7 @@
 #include "pixconv/pixconv_formats.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -59,10 +60,13 @@ int read_sheet_frames(const sheet_job& job, frame_set& set, std::vector<std::str
     return 0;
 }
 
+// Sprite files, or one sheet with its atlas (pixconv_sheets' mode rules allow no other).
 int read_frames(const sheet_job& job, frame_set& set, std::vector<std::string>& inputs)
 {
-    std::string ending = job.inputs.front().substr(job.inputs.front().size() - std::min<std::size_t>(4, job.inputs.front().size()));
-    std::transform(ending.begin(), ending.end(), ending.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; });
+    const std::string& first = job.inputs.front();
+    std::string ending = first.substr(first.size() - std::min<std::size_t>(4, first.size()));
+    for (char& c : ending)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (job.inputs.size() == 1 && ending == ".png")
         return read_sheet_frames(job, set, inputs);
     const int status = read_sprites(job, set.sprites, set.names);
@@ -80,8 +84,8 @@ int frame_durations(const sheet_job& job, const frame_set& set, std::vector<std:
         frame.duration_ms = set.durations[i];
         durations.push_back(frame_duration_ms(how, &frame));
         if (durations.back() == 0)
-            return failure(job.inputs.front() + "'s atlas", "frame \"" + set.names[i] +
-                                                                "\" lasts 0 ms; give every frame a time with --delay");
+            return failure(with_ending(job.inputs.front(), 4, ".json"),
+                           "frame \"" + set.names[i] + "\" lasts 0 ms; give every frame a time with --delay");
     }
     return 0;
 }
