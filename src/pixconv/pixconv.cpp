@@ -138,12 +138,11 @@ int convert_one(const conversion& plan)
 std::vector<std::string> watched_inputs(const std::vector<std::string>& names)
 {
     std::vector<std::string> inputs(names.begin(), names.end() - 1);
-    for (const std::string& name : names) {
-        if (&name == &names.back() || name.size() < 4 || (name.compare(name.size() - 4, 4, ".png") != 0 &&
-                                                          name.compare(name.size() - 4, 4, ".PNG") != 0))
+    for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+        if (!format_of(names[i]) || format_of(names[i])->family != "PNG")
             continue;
-        inputs.push_back(name.substr(0, name.size() - 4) + ".json");
-        inputs.push_back(name.substr(0, name.size() - 4) + ".tsx");
+        inputs.push_back(names[i].substr(0, names[i].size() - 4) + ".json");
+        inputs.push_back(names[i].substr(0, names[i].size() - 4) + ".tsx");
     }
     return inputs;
 }
