@@ -9,6 +9,8 @@
 //                  "sourceSize": {"w": 16, "h": 16}},
 //       ...},
 //      "meta": {"app": "pixconv", "image": "walk.png", "size": {"w": 48, "h": 48}, "scale": "1"}}
+// A frame may carry "duration": its display time in whole milliseconds (0 to
+// max_frame_duration_ms), written only for frames that have one.
 // The "array" layout is the same with "frames" an array whose entries carry the name as
 // "filename". Coordinates are the PNG's own pixels, (0, 0) at its top left. "scale" is
 // always "1": a sheet enlarged with --scale holds bigger frames, not finer ones.
@@ -17,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,7 +32,11 @@ inline constexpr std::size_t max_atlas_size = std::size_t{16} << 20;
 struct atlas_frame {
     std::string name;
     image_area area;
+    std::optional<std::uint32_t> duration_ms = {}; // "duration" in the atlas, when it has one
 };
+
+// The longest frame duration an atlas may give, in milliseconds.
+inline constexpr std::uint32_t max_frame_duration_ms = 655350;
 
 struct atlas {
     std::string image;       // the sheet's file name, as the atlas names it; may be empty

@@ -4,6 +4,9 @@
 #include "pixconv/pixconv_options.hpp"
 #include "pixconv/pixconv_sheets.hpp"
 #include "art/savefile.hpp"
+#ifdef PIXCONV_WATCH
+#include "pixconv/pixconv_watch.hpp"
+#endif
 
 #include <cerrno>
 #include <cstdint>
@@ -25,13 +28,6 @@ int usage_error(const std::string& message)
 {
     std::fprintf(stderr, "pixconv: %s (see pixconv --help)\n", message.c_str());
     return 2;
-}
-
-// A failed conversion: one line naming the file to blame, status 1.
-int failure(const std::string& path, const std::string& message)
-{
-    std::fprintf(stderr, "pixconv: %s: %s\n", path.c_str(), message.c_str());
-    return 1;
 }
 
 // Reads `path` into `data`, the whole file or its first `bytes_used` bytes when that
@@ -136,6 +132,22 @@ int convert_one(const conversion& plan)
     return result.problem.empty() ? 0 : failure(result.path, result.problem);
 }
 
+#ifdef PIXCONV_WATCH
+// The files a conversion reads: every name but the output, and beside a PNG the atlas
+// or tileset that may say where its frames lie.
+std::vector<std::string> watched_inputs(const std::vector<std::string>& names)
+{
+    std::vector<std::string> inputs(names.begin(), names.end() - 1);
+    for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+        if (!format_of(names[i]) || format_of(names[i])->family != "PNG")
+            continue;
+        inputs.push_back(names[i].substr(0, names[i].size() - 4) + ".json");
+        inputs.push_back(names[i].substr(0, names[i].size() - 4) + ".tsx");
+    }
+    return inputs;
+}
+#endif
+
 } // namespace
 
 int pixconv_main(int argc, char** argv)
@@ -159,10 +171,18 @@ int pixconv_main(int argc, char** argv)
         problem = plan_conversion(line, plan);
     if (!problem.empty())
         return usage_error(problem);
-    // Every size is bounded before memory is taken, so this is a machine short of memory.
-    try {
-        return one_to_one ? convert_one(plan) : run_sheet_job(sheets);
-    } catch (const std::bad_alloc&) {
-        return failure(one_to_one ? plan.input_path : sheets.inputs.front(), "there is not enough memory to convert it");
-    }
+    const auto convert = [&]() {
+        // Every size is bounded before memory is taken, so this is a machine short of memory.
+        try {
+            return one_to_one ? convert_one(plan) : run_sheet_job(sheets);
+        } catch (const std::bad_alloc&) {
+            return failure(one_to_one ? plan.input_path : sheets.inputs.front(),
+                           "there is not enough memory to convert it");
+        }
+    };
+#ifdef PIXCONV_WATCH
+    if (line.watch)
+        return watch_and_convert(watched_inputs(line.names), line.names.back(), convert);
+#endif
+    return convert();
 }

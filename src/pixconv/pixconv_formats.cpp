@@ -241,6 +241,15 @@ bool ends_with(std::string_view text, std::string_view ending)
 
 } // namespace
 
+std::uint32_t frame_duration_ms(const settings& how, const atlas_frame* frame)
+{
+    if (how.delay_ms)
+        return *how.delay_ms;
+    if (frame && frame->duration_ms)
+        return *frame->duration_ms;
+    return 100;
+}
+
 std::span<const format_row> format_table()
 {
     return formats;

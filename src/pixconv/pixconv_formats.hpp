@@ -28,7 +28,12 @@ struct settings {
     std::optional<std::uint32_t> size;           // pixels: the strike or em of a font read through FreeType
     std::string output_path; // the main output's name, after which companion files are named
     sheet_options sheet;     // packing and cutting sprite sheets
+    std::optional<std::uint32_t> delay_ms; // --delay: every frame's duration in milliseconds
 };
+
+// A frame's duration in milliseconds: --delay when given, else the atlas's duration
+// for the frame when it has one (`frame` may be nullptr), else 100.
+std::uint32_t frame_duration_ms(const settings& how, const atlas_frame* frame);
 
 // A file a writer makes beside the main output (a descriptor's picture, say).
 struct companion_file {

@@ -34,8 +34,11 @@ struct option_row {
 constexpr unsigned in_pack = 1;
 constexpr unsigned in_grid_cut = 2;
 constexpr unsigned in_atlas_cut = 4;
+constexpr unsigned in_tileset = 8;
+constexpr unsigned in_sprite_frames = 16;
 constexpr unsigned in_cut = in_grid_cut | in_atlas_cut;
-constexpr unsigned in_sheets = in_pack | in_cut;
+constexpr unsigned in_game = in_tileset | in_sprite_frames;
+constexpr unsigned in_sheets = in_pack | in_cut | in_game;
 
 struct sheet_use {
     unsigned modes;
@@ -45,7 +48,12 @@ constexpr std::array sheet_uses = {
     sheet_use{in_pack, "applies to packing sprites into a sheet"},
     sheet_use{in_grid_cut, "applies to cutting a sheet by --cell"},
     sheet_use{in_cut, "applies to cutting a sheet"},
-    sheet_use{in_pack | in_grid_cut, "applies to packing a sheet or cutting one by --cell"},
+    sheet_use{in_pack | in_grid_cut | in_game, "applies to packing a sheet, a tileset or sprite frames, or cutting a sheet by --cell"},
+    sheet_use{in_pack | in_game, "applies to packing a sheet, a tileset or sprite frames"},
+    sheet_use{in_cut | in_game, "applies to cutting a sheet, or a sheet read into a tileset or sprite frames"},
+    sheet_use{in_game, "applies to a tileset or sprite frames"},
+    sheet_use{in_tileset, "applies to a tileset (.tsx)"},
+    sheet_use{in_sprite_frames, "applies to sprite frames (.tres)"},
     sheet_use{0, "does not apply to sprite sheets"},
 };
 
@@ -156,6 +164,37 @@ std::string set_skip_empty(std::string_view, command_line& line)
     return "";
 }
 
+std::string set_delay(std::string_view value, command_line& line)
+{
+    std::uint32_t delay = 0;
+    if (std::string problem = parse_count("--delay", value, 1, max_frame_duration_ms, delay); !problem.empty())
+        return problem;
+    line.how.delay_ms = delay;
+    return "";
+}
+
+std::string set_animation(std::string_view, command_line& line)
+{
+    line.how.sheet.animation = true;
+    return "";
+}
+
+std::string set_godot(std::string_view value, command_line& line)
+{
+    if (value != "3" && value != "4")
+        return "--godot takes 3 or 4, not '" + std::string(value) + "'";
+    line.how.sheet.godot = value == "3" ? 3 : 4;
+    return "";
+}
+
+#ifdef PIXCONV_WATCH
+std::string set_watch(std::string_view, command_line& line)
+{
+    line.watch = true;
+    return "";
+}
+#endif
+
 std::string ask_help(std::string_view, command_line& line)
 {
     line.wanted = action::help;
@@ -184,7 +223,7 @@ constexpr std::array options = {
                .families = {"PNG"}, .where = side::input, .content = holds::a_sprite,
                .misuse = "--nearest applies to a PNG read as a sprite",
                .help = "--nearest         a PNG colour not among the 16 becomes the nearest of them",
-               .sheets = in_cut},
+               .sheets = in_cut | in_game},
     option_row{.name = "--invert", .set = set_invert,
                .families = {"PNG"}, .where = side::input, .content = holds::a_font,
                .misuse = "--invert applies to a PNG read as a font sheet",
@@ -195,8 +234,10 @@ constexpr std::array options = {
     option_row{.name = "--name", .takes_value = true, .set = set_name,
                .families = {"C header", "BDF", "BMFont", "TrueType", "WOFF2"}, .where = side::output,
                .misuse = "--name applies to a C header, BDF, BMFont, TrueType or WOFF2 output",
-               .help = "--name NAME       the C array's name, or a font's family name\n"
-                       "                    (default: the output file's name without its ending)"},
+               .help = "--name NAME       the C array's name, a font's family name, or a tileset's\n"
+                       "                    or an animation's name\n"
+                       "                    (default: the output file's name without its ending)",
+               .sheets = in_game},
     option_row{.name = "--bmfont", .families = {"BMFont"}, .where = side::output,
                .misuse = "--bmfont applies to a .fnt or .xml output",
                .help = "--bmfont          a .fnt output is a BMFont text descriptor, not a font file"},
@@ -214,11 +255,12 @@ constexpr std::array options = {
                        "                    at N pixels per em (1-64; default: the tallest strike up to 8)"},
     option_row{.name = "--columns", .takes_value = true, .set = set_columns, .families = {"sprite sheet"},
                .misuse = "--columns applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
-               .help = "--columns N       frames a row when packing (default: as square as it gets)", .sheets = in_pack},
+               .help = "--columns N       frames a row when packing (default: as square as it gets)",
+               .sheets = in_pack | in_game},
     option_row{.name = "--padding", .takes_value = true, .set = set_padding, .families = {"sprite sheet"},
                .misuse = "--padding applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
                .help = "--padding N       pixels between frames (packing, or cutting by --cell)",
-               .sheets = in_pack | in_grid_cut},
+               .sheets = in_pack | in_grid_cut | in_game},
     option_row{.name = "--atlas", .takes_value = true, .set = set_atlas, .families = {"sprite sheet"},
                .misuse = "--atlas applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
                .help = "--atlas LAYOUT    the atlas written: hash (default) or array", .sheets = in_pack},
@@ -232,9 +274,27 @@ constexpr std::array options = {
     option_row{.name = "--skip-empty", .set = set_skip_empty, .families = {"sprite sheet"},
                .misuse = "--skip-empty applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
                .help = "--skip-empty      leave out wholly transparent frames when cutting", .sheets = in_cut},
+    option_row{.name = "--delay", .takes_value = true, .set = set_delay, .families = {"tileset or sprite frames"},
+               .misuse = "--delay applies to an animation: a tileset with --animation, or sprite frames",
+               .help = "--delay MS        every frame lasts MS milliseconds (1-655350; default: the atlas's\n"
+                       "                    durations, else 100)",
+               .sheets = in_game},
+    option_row{.name = "--animation", .set = set_animation, .families = {"tileset or sprite frames"},
+               .misuse = "--animation applies to a tileset (.tsx)",
+               .help = "--animation       tile 0 of a tileset plays every tile in turn", .sheets = in_tileset},
+    option_row{.name = "--godot", .takes_value = true, .set = set_godot, .families = {"tileset or sprite frames"},
+               .misuse = "--godot applies to sprite frames (.tres)",
+               .help = "--godot 3|4       which engine version the sprite frames are for (default: 4)",
+               .sheets = in_sprite_frames},
+#ifdef PIXCONV_WATCH
+    option_row{.name = "--watch", .set = set_watch,
+               .help = "--watch           convert, then again whenever an input changes, until interrupted\n"
+                       "                    (Linux only)",
+               .sheets = ~0u},
+#endif
     option_row{.name = "--help", .set = ask_help,
-               .help = "--help, --version"},
-    option_row{.name = "--version", .set = ask_version},
+               .help = "--help, --version", .sheets = ~0u},
+    option_row{.name = "--version", .set = ask_version, .sheets = ~0u},
 };
 
 const option_row* option_named(std::string_view name)
@@ -428,7 +488,13 @@ std::string plan_sheets(const command_line& line, sheet_job& job)
     job.mode = sheet_mode_of(line.names, is_given(line, "--atlas"), sheet.grid.has_value());
     if (job.mode == sheet_mode::none)
         return "";
-    const unsigned here = job.mode == sheet_mode::pack ? in_pack : sheet.grid ? in_grid_cut : in_atlas_cut;
+    const unsigned here = job.mode == sheet_mode::pack            ? in_pack
+                          : job.mode == sheet_mode::tileset       ? in_tileset
+                          : job.mode == sheet_mode::sprite_frames ? in_sprite_frames
+                          : sheet.grid                            ? in_grid_cut
+                                                                  : in_atlas_cut;
+    if (job.mode == sheet_mode::tileset && line.how.delay_ms && !sheet.animation)
+        return "--delay applies to an animation: add --animation to animate tile 0";
     for (const option_row& option : options)
         if (is_given(line, option.name) && !(option.sheets & here))
             for (const sheet_use& use : sheet_uses)
@@ -447,6 +513,7 @@ std::string plan_sheets(const command_line& line, sheet_job& job)
     job.scale = line.how.scale;
     job.nearest = line.how.nearest;
     job.skip_empty = sheet.skip_empty;
+    job.game = {line.how.name, sheet.animation, sheet.godot, line.how.delay_ms};
     return check_sheet_names(job);
 }
 
@@ -463,7 +530,11 @@ std::string usage_text()
     text += "Sprite sheets:\n"
             "  pixconv [options] SPRITE.spr... SHEET.png     packs them; writes SHEET.json beside it\n"
             "  pixconv --cell WxH [options] SHEET.png NAME%02d.spr   cuts a grid, numbered from 0\n"
-            "  pixconv [options] SHEET.png FOLDER/           cuts the frames of SHEET.json\n";
+            "  pixconv [options] SHEET.png FOLDER/           cuts the frames of SHEET.json, or\n"
+            "                                                the tiles of SHEET.tsx without it\n"
+            "Into the game (instead of sprite files, SHEET.png with SHEET.json beside it):\n"
+            "  pixconv [options] SPRITE.spr... TILES.tsx     a tileset: TILES.png and TILES.tsx\n"
+            "  pixconv [options] SPRITE.spr... WALK.tres     sprite frames: WALK.png and WALK.tres\n";
     text += "Options:\n";
     for (const option_row& row : options)
         if (!row.help.empty())

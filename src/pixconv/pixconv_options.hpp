@@ -19,6 +19,7 @@ struct command_line {
     std::vector<std::string> names;      // the file names, in the order given
     std::vector<std::string_view> given; // the names of the options given
     settings how;
+    bool watch = false; // --watch
 };
 
 // Reads the options and file names of argv[1..argc-1] into `line`: "--scale=4" and

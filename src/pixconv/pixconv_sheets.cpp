@@ -2,6 +2,8 @@
 
 #include "art/bitmap.hpp"
 #include "formats/pngimage.hpp"
+#include "formats/tiledfile.hpp"
+#include "pixconv/pixconv_game.hpp"
 #include "art/savefile.hpp"
 
 #include <sys/stat.h>
@@ -23,17 +25,6 @@ bool ends_with_lower(const std::string& text, std::string_view ending)
                       [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
 }
 
-std::string base_name(const std::string& path)
-{
-    return path.substr(path.find_last_of('/') + 1);
-}
-
-// `path` with its last `cut` characters replaced by `ending`.
-std::string with_ending(const std::string& path, std::size_t cut, const std::string& ending)
-{
-    return path.substr(0, path.size() - cut) + ending;
-}
-
 bool is_folder(const std::string& path)
 {
     struct stat st{};
@@ -49,18 +40,24 @@ bool same_file(const std::string& a, const std::string& b)
            first.st_ino == second.st_ino;
 }
 
+} // namespace
+
+std::string base_name(const std::string& path)
+{
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+std::string with_ending(const std::string& path, std::size_t cut, const std::string& ending)
+{
+    return path.substr(0, path.size() - cut) + ending;
+}
+
 int failure(const std::string& path, const std::string& message)
 {
     std::fprintf(stderr, "pixconv: %s: %s\n", path.c_str(), message.c_str());
     return 1;
 }
 
-struct output_file {
-    std::string path;
-    std::vector<std::uint8_t> bytes;
-};
-
-// Refuses an output that is one of the inputs, then writes every output or none.
 int write_outputs(const std::vector<std::string>& inputs, const std::vector<output_file>& outputs)
 {
     for (const output_file& output : outputs)
@@ -82,7 +79,13 @@ int write_outputs(const std::vector<std::string>& inputs, const std::vector<outp
                                              " files before it were written, it and the rest were not");
 }
 
-// Reads each sprite file; the frame names are the base names without ".spr".
+std::string read_atlas_file(const std::string& path, atlas& result)
+{
+    std::vector<std::uint8_t> json;
+    std::string problem = read_whole(path, json);
+    return problem.empty() ? read_atlas_json(json, result) : problem;
+}
+
 int read_sprites(const sheet_job& job, std::vector<bitmap>& sprites, std::vector<std::string>& names)
 {
     for (const std::string& path : job.inputs) {
@@ -99,6 +102,8 @@ int read_sprites(const sheet_job& job, std::vector<bitmap>& sprites, std::vector
     }
     return 0;
 }
+
+namespace {
 
 int run_pack(const sheet_job& job)
 {
@@ -124,6 +129,26 @@ int run_pack(const sheet_job& job)
     return write_outputs(job.inputs, {{job.output, png}, {json_path, {json.begin(), json.end()}}});
 }
 
+bool exists(const std::string& path)
+{
+    struct stat st{};
+    return stat(path.c_str(), &st) == 0;
+}
+
+// The tiles of a tileset, each cut into a file named after its number.
+int read_tileset_frames(const std::string& path, std::vector<atlas_frame>& frames)
+{
+    std::vector<std::uint8_t> xml;
+    tileset tiles;
+    std::string problem = read_whole(path, xml);
+    if (problem.empty())
+        problem = read_tsx(xml, tiles);
+    if (!problem.empty())
+        return failure(path, problem);
+    frames = tileset_frames(tiles);
+    return 0;
+}
+
 // The frames to cut: the grid's, or the atlas's beside the sheet, with each frame's
 // output path.
 int find_frames(const sheet_job& job, std::span<const std::uint8_t> png, std::vector<atlas_frame>& frames,
@@ -142,15 +167,17 @@ int find_frames(const sheet_job& job, std::span<const std::uint8_t> png, std::ve
             paths.push_back(numbered_name(job.output, static_cast<std::uint32_t>(i)));
         return 0;
     }
-    const std::string json_path = with_ending(sheet, 4, ".json");
-    inputs.push_back(json_path);
-    std::vector<std::uint8_t> json;
+    const std::string tsx_path = with_ending(sheet, 4, ".tsx");
+    std::string json_path = with_ending(sheet, 4, ".json");
     atlas read;
-    std::string problem = read_whole(json_path, json);
-    if (problem.empty())
-        problem = read_atlas_json(json, read);
-    if (!problem.empty())
+    if (!exists(json_path) && exists(tsx_path)) {
+        json_path = tsx_path;
+        if (const int status = read_tileset_frames(tsx_path, read.frames); status != 0)
+            return status;
+    } else if (std::string problem = read_atlas_file(json_path, read); !problem.empty()) {
         return failure(json_path, problem);
+    }
+    inputs.push_back(json_path);
     const std::string folder = job.output.back() == '/' ? job.output : job.output + "/";
     std::set<std::string> taken;
     for (const atlas_frame& frame : read.frames) {
@@ -230,6 +257,15 @@ sheet_mode sheet_mode_of(const std::vector<std::string>& names, bool atlas_given
 {
     if (names.size() < 2)
         return sheet_mode::none;
+    const bool from_sheet = names.size() == 2 && ends_with_lower(names.front(), ".png");
+    const bool from_sprites = std::all_of(names.begin(), names.end() - 1,
+                                          [](const std::string& name) { return ends_with_lower(name, ".spr"); });
+    if (from_sheet || from_sprites) {
+        if (ends_with_lower(names.back(), ".tsx"))
+            return sheet_mode::tileset;
+        if (ends_with_lower(names.back(), ".tres"))
+            return sheet_mode::sprite_frames;
+    }
     const bool sprites_first = std::all_of(names.begin(), names.end() - 1,
                                            [](const std::string& name) { return ends_with_lower(name, ".spr"); });
     if (sprites_first && ends_with_lower(names.back(), ".png") && (names.size() > 2 || atlas_given))
@@ -242,7 +278,7 @@ sheet_mode sheet_mode_of(const std::vector<std::string>& names, bool atlas_given
 
 std::string check_sheet_names(sheet_job& job)
 {
-    if (job.mode == sheet_mode::pack) {
+    if (job.mode != sheet_mode::cut) {
         std::set<std::string> seen;
         for (const std::string& input : job.inputs) {
             const std::string name = base_name(input);
@@ -267,5 +303,16 @@ std::string check_sheet_names(sheet_job& job)
 
 int run_sheet_job(const sheet_job& job)
 {
-    return job.mode == sheet_mode::pack ? run_pack(job) : run_cut(job);
+    switch (job.mode) {
+    case sheet_mode::pack:
+        return run_pack(job);
+    case sheet_mode::cut:
+        return run_cut(job);
+    case sheet_mode::tileset:
+    case sheet_mode::sprite_frames:
+        return run_game_export(job);
+    case sheet_mode::none:
+        break;
+    }
+    return 1;
 }
