@@ -125,8 +125,10 @@ def start_x_server():
     if shutil.which("Xvfb") is None or shutil.which("xdotool") is None:
         return None, "no Xvfb or xdotool for the editors' examples (install xvfb and xdotool)"
     read_end, write_end = os.pipe()
+    # -noreset: between two editors no client is connected, and a server that resets then
+    # can take the window of an editor that connects meanwhile, leaving it never shown.
     server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-                               "-nolisten", "tcp"], pass_fds=[write_end],
+                               "-nolisten", "tcp", "-noreset"], pass_fds=[write_end],
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
     with os.fdopen(read_end) as pipe:
