@@ -114,7 +114,7 @@ protected:
     {
         std::string why;
         if (!start_x_server(why))
-            GTEST_SKIP() << why;
+            SKIP_OR_FAIL(why);
     }
     temp_dir dir;
     temp_dir scratch;

@@ -109,7 +109,7 @@ TEST(ReplaceFile, AFullFileSystemLeavesTheOldFileWhole)
 {
     tmpfs_mount disk("size=64k");
     if (!disk.mounted)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+        SKIP_OR_FAIL(disk.why);
     const std::string target = disk.file("sprite.spr");
     write_file(target, old_contents);
     disk.fill_up();
@@ -124,7 +124,7 @@ TEST(ReplaceFile, AReadOnlyFolderLeavesTheOldFileWhole)
 {
     tmpfs_mount disk("size=64k");
     if (!disk.mounted)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+        SKIP_OR_FAIL(disk.why);
     const std::string target = disk.file("font.fnt");
     write_file(target, old_contents);
     ASSERT_TRUE(disk.remount_read_only());
@@ -137,7 +137,7 @@ TEST(ReplaceFile, AFolderThatRefusesNewFilesGetsTheTargetRewrittenInPlace)
 {
     tmpfs_mount disk("size=64k,nr_inodes=8");
     if (!disk.mounted)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+        SKIP_OR_FAIL(disk.why);
     const std::string target = disk.file("sprite.spr");
     write_file(target, old_contents);
     chmod(target.c_str(), 0640);
@@ -270,7 +270,7 @@ TEST(ReplaceFiles, AllOrNoneWhenTheDiskFillsPartWay)
 {
     tmpfs_mount disk("size=64k");
     if (!disk.mounted)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+        SKIP_OR_FAIL(disk.why);
     const std::string first = disk.file("a.png");
     const std::string second = disk.file("a.json");
     write_file(first, old_contents);
