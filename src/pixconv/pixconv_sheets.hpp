@@ -5,10 +5,12 @@
 //                                     numbered from 0 in the pattern's %d
 //   cut:  SHEET.png FOLDER/           the frames of SHEET.json, named after them
 // Every output is made in memory first and written only when all of it succeeded, all
-// files together (replace_files); an output that is an input is refused.
+// files together (write_output_files); an output that is an input is refused. Usage
+// checks return "" or the usage error; the modes hand their complaint to pixconv_main.
 #pragma once
 #include "formats/atlasjson.hpp"
 #include "formats/spritesheet.hpp"
+#include "pixconv/pixconv_files.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -48,10 +50,6 @@ std::string parse_count(std::string_view option, std::string_view value, std::ui
 std::string parse_pair(std::string_view option, std::string_view value, std::uint32_t lowest,
                        std::uint32_t highest, std::uint32_t& first, std::uint32_t& second);
 
-// Reads the whole of `path` into `data`, refusing what is too large for any input;
-// "" on success, else what went wrong. Defined with the program.
-std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data);
-
 // Which mode the file names ask for: pack for sprite files and a PNG last (two or
 // more names, or one sprite when `atlas_given`), cut for a PNG and then a pattern, a
 // name ending in '/' or an existing folder (or any output when `cell_given`); none for
@@ -61,5 +59,5 @@ sheet_mode sheet_mode_of(const std::vector<std::string>& names, bool atlas_given
 // Checks the names of a job whose mode is set: "" or the usage error.
 std::string check_sheet_names(sheet_job& job);
 
-// Runs the job; returns the exit status (0, or 1 after printing what failed).
-int run_sheet_job(const sheet_job& job);
+// Runs the job; no complaint on success, else the file to blame and what is wrong.
+complaint run_sheet_job(const sheet_job& job);
