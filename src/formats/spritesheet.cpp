@@ -11,11 +11,6 @@
 
 namespace {
 
-std::string size_name(std::uint64_t width, std::uint64_t height)
-{
-    return std::to_string(width) + " x " + std::to_string(height);
-}
-
 // Sizes are worked out in 64 bits, so that thousands of large frames cannot wrap
 // before they are compared with max_sheet_side.
 struct frame_size {
