@@ -124,9 +124,10 @@ std::string write_sprite_h(const bitmap& sprite, const settings& how, written& o
 
 std::string write_font_h(const struct font& source, const settings& how, written& out)
 {
-    const std::string header = write_font_header(source, how.name);
+    std::string header;
+    const std::string problem = write_font_header(source, how.name, header);
     out.bytes.assign(header.begin(), header.end());
-    return "";
+    return problem;
 }
 
 // A BMFont page goes beside its descriptor, named after it: pixel.fnt, pixel_0.png.
