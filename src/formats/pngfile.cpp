@@ -195,7 +195,7 @@ std::string start_decoding(png_reader& reader)
     return "";
 }
 
-std::string read_scanlines(png_reader& reader, const std::function<std::string(const png_scanline&)>& on_scanline)
+std::string read_scanlines(png_reader& reader, const scanline_taker& on_scanline)
 {
     spng_ctx* ctx = reader.ctx.get();
     const std::size_t row_size = reader.indexed ? (std::size_t{reader.width} * reader.bit_depth + 7) / 8
@@ -224,8 +224,7 @@ std::string read_scanlines(png_reader& reader, const std::function<std::string(c
     return error ? library_error(error) : "";
 }
 
-std::string encode_png(const png_form& form, const std::function<void(std::uint32_t, std::vector<std::uint8_t>&)>& fill_row,
-                       std::vector<std::uint8_t>& png)
+std::string encode_png(const png_form& form, const row_filler& fill_row, std::vector<std::uint8_t>& png)
 {
     const std::unique_ptr<spng_ctx, png_decoder_deleter> ctx(spng_ctx_new(SPNG_CTX_ENCODER));
     if (!ctx)
@@ -242,7 +241,8 @@ std::string encode_png(const png_form& form, const std::function<void(std::uint3
     if (error != 0 && error != SPNG_EOI)
         return encoder_error(error);
     std::size_t length = 0;
-    const std::unique_ptr<void, decltype(&std::free)> buffer(spng_get_png_buffer(ctx.get(), &length, &error), &std::free);
+    const std::unique_ptr<void, decltype(&std::free)> buffer(spng_get_png_buffer(ctx.get(), &length, &error),
+                                                             &std::free);
     if (!buffer)
         return encoder_error(error);
     const auto* bytes = static_cast<const std::uint8_t*>(buffer.get());

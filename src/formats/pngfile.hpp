@@ -59,10 +59,13 @@ struct png_scanline {
     const std::uint8_t* bytes = nullptr;
 };
 
+// Takes one scanline; returns "" or a refusal that stops the reading.
+using scanline_taker = std::function<std::string(const png_scanline& line)>;
+
 // Decodes every scanline in the file's order (an interlaced image's pass by pass) and
-// hands each to `on_scanline`, which returns "" or a refusal that stops the reading;
-// after the last, checks that whatever follows the pixels is sound.
-std::string read_scanlines(png_reader& reader, const std::function<std::string(const png_scanline&)>& on_scanline);
+// hands each to `on_scanline`; after the last, checks that whatever follows the pixels
+// is sound.
+std::string read_scanlines(png_reader& reader, const scanline_taker& on_scanline);
 
 // The palette index of pixel `k` of an indexed scanline; indices narrower than a byte
 // come packed, the leftmost pixel in the high bits.
@@ -94,7 +97,8 @@ struct png_form {
     std::span<const png_colour> palette;
 };
 
-// Encodes an image of `form` row by row: fill_row(y, row) supplies the bytes of row y,
-// packed as in the file. Leaves `png` alone on failure.
-std::string encode_png(const png_form& form, const std::function<void(std::uint32_t, std::vector<std::uint8_t>&)>& fill_row,
-                       std::vector<std::uint8_t>& png);
+// Fills `row` with the bytes of row y, packed as in the file.
+using row_filler = std::function<void(std::uint32_t y, std::vector<std::uint8_t>& row)>;
+
+// Encodes an image of `form` row by row. Leaves `png` alone on failure.
+std::string encode_png(const png_form& form, const row_filler& fill_row, std::vector<std::uint8_t>& png);

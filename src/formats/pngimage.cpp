@@ -36,15 +36,10 @@ std::array<png_colour, sprite_palette_size> sprite_palette()
     return palette;
 }
 
-// The glyph row that sheet pixel (x, y) lies in; the pixel is bit x % 8 of it.
-const std::uint8_t& glyph_row_at(const struct font& sheet, std::uint32_t x, std::uint32_t y)
+// The glyph whose cell holds sheet pixel (x, y); the pixel is bit x % 8 of its row y % 8.
+std::uint32_t glyph_at(std::uint32_t x, std::uint32_t y)
 {
-    return sheet.chr[(y / 8) * 16 + x / 8].bitmap[y % 8];
-}
-
-std::uint8_t& glyph_row_at(struct font& sheet, std::uint32_t x, std::uint32_t y)
-{
-    return sheet.chr[(y / 8) * 16 + x / 8].bitmap[y % 8];
+    return (y / 8) * 16 + x / 8;
 }
 
 std::string pixel_name(std::uint32_t x, std::uint32_t y)
@@ -435,7 +430,7 @@ std::string read_png_sheet(std::span<const std::uint8_t> png, std::uint32_t scal
     for (std::uint32_t y = 0; y < sheet_size; ++y)
         for (std::uint32_t x = 0; x < sheet_size; ++x)
             if (blocks[0].values[sheet_size * y + x])
-                glyph_row_at(sheet, x, y) |= static_cast<std::uint8_t>(1u << (x % 8));
+                sheet.chr[glyph_at(x, y)].bitmap[y % 8] |= static_cast<std::uint8_t>(1u << (x % 8));
     result = sheet;
     return "";
 }
@@ -450,9 +445,10 @@ std::string write_png_sheet(const struct font& source, std::uint32_t scale, std:
     const std::uint32_t size = sheet_size * scale;
     return encode_png({size, size, 1, palette},
                       [&](std::uint32_t y, std::vector<std::uint8_t>& row) {
+                          const std::uint32_t sheet_y = y / scale;
                           std::array<std::uint8_t, sheet_size / 8> packed{};
                           for (std::uint32_t cell = 0; cell < packed.size(); ++cell)
-                              packed[cell] = mirror_row(glyph_row_at(source, cell * 8, y / scale));
+                              packed[cell] = mirror_row(source.chr[glyph_at(cell * 8, sheet_y)].bitmap[sheet_y % 8]);
                           std::fill(row.begin(), row.end(), 0);
                           for (std::uint32_t x = 0; x < size; ++x) {
                               const std::uint32_t sheet_x = x / scale;
@@ -472,7 +468,9 @@ std::string write_png_page(const struct font& source, std::uint32_t scale, std::
                       [&](std::uint32_t y, std::vector<std::uint8_t>& row) {
                           for (std::uint32_t x = 0; x < size; ++x) {
                               const std::uint32_t sheet_x = x / scale;
-                              const bool set = glyph_row_at(source, sheet_x, y / scale) & (1u << (sheet_x % 8));
+                              const std::uint32_t sheet_y = y / scale;
+                              const bool set = source.chr[glyph_at(sheet_x, sheet_y)].bitmap[sheet_y % 8] &
+                                               (1u << (sheet_x % 8));
                               std::fill_n(row.begin() + 4 * x, 4, set ? 255 : 0);
                           }
                       },
