@@ -107,6 +107,13 @@ TEST_F(PixconvFonts, DescriptorIsNotWrittenWhenItsPageCannotBe)
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.errors.rfind("pixconv: pixel_0.png: cannot be written: ", 0), 0u) << run.errors;
     EXPECT_FALSE(file_exists(dir.file("pixel.fnt")));
+
+    // And the other way round: a descriptor that cannot be written leaves no new page.
+    ASSERT_EQ(run_program({"/bin/mkdir", dir.file("out.fnt")}, dir.path).status, 0);
+    const finished_run folder = pixconv(dir, {"--bmfont", "mine.fnt", "out.fnt"});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.errors, "pixconv: out.fnt: cannot be written: it is a folder\n");
+    EXPECT_FALSE(file_exists(dir.file("out_0.png")));
 }
 
 // kbd's own reader of console fonts, code by code: the characters psfgettable lists.

@@ -8,6 +8,7 @@
 #include "formats/pngimage.hpp"
 #include "formats/psffile.hpp"
 #include "formats/truetype.hpp"
+#include "pixconv/pixconv_names.hpp"
 
 // FreeType and the WOFF2 encoder are not built everywhere (the browser's converter has
 // neither): the build defines PIXCONV_FREETYPE and PIXCONV_WOFF2 where they are linked.
@@ -20,7 +21,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 namespace {
 
@@ -130,9 +130,10 @@ std::string write_sprite_h(const bitmap& sprite, const settings& how, written& o
 
 std::string write_font_h(const struct font& source, const settings& how, written& out)
 {
-    const std::string header = write_font_header(source, how.name);
+    std::string header;
+    const std::string problem = write_font_header(source, how.name, header);
     out.bytes.assign(header.begin(), header.end());
-    return "";
+    return problem;
 }
 
 // A BMFont page goes beside its descriptor, named after it: pixel.fnt, pixel_0.png.
@@ -230,14 +231,6 @@ constexpr std::array formats = {
                .help = ".woff2           the TrueType font packed for web pages (write)", .named = naming::family},
 #endif
 };
-
-bool ends_with(std::string_view text, std::string_view ending)
-{
-    if (text.size() < ending.size())
-        return false;
-    return std::equal(ending.begin(), ending.end(), text.end() - static_cast<std::ptrdiff_t>(ending.size()),
-                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
-}
 
 } // namespace
 

@@ -6,6 +6,7 @@
 #pragma once
 #include "formats/charset.hpp"
 #include "art/fonts.hpp"
+#include "pixconv/pixconv_files.hpp"
 #include "pixconv/pixconv_sheets.hpp"
 #include "art/structs.hpp"
 
@@ -36,13 +37,10 @@ struct settings {
 std::uint32_t frame_duration_ms(const settings& how, const atlas_frame* frame);
 
 // A file a writer makes beside the main output (a descriptor's picture, say).
-struct companion_file {
-    std::string path;
-    std::vector<std::uint8_t> bytes;
-};
+using companion_file = output_file;
 
-// What a writer makes. The program writes the companions and then the main output,
-// and only when the whole conversion succeeded.
+// What a writer makes. The program writes the companions and the main output, all or
+// none, and only when the whole conversion succeeded.
 struct written {
     std::vector<std::uint8_t> bytes;
     std::vector<companion_file> companions;

@@ -4,19 +4,17 @@
 #include "formats/godotfile.hpp"
 #include "formats/tiledfile.hpp"
 #include "pixconv/pixconv_formats.hpp"
+#include "pixconv/pixconv_names.hpp"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-// A problem with the command line that only the files show: one line, status 2.
-int usage_problem(const std::string& message)
+// A problem with the command line that only the files show.
+complaint usage_problem(const std::string& message)
 {
-    std::fprintf(stderr, "pixconv: %s (see pixconv --help)\n", message.c_str());
-    return 2;
+    return {"", message, true};
 }
 
 // The frames to pack, each with the duration its source gives.
@@ -35,47 +33,43 @@ struct frame_set {
 };
 
 // The frames of a sheet and its atlas, cut out and read back as sprites.
-int read_sheet_frames(const sheet_job& job, frame_set& set, std::vector<std::string>& inputs)
+complaint read_sheet_frames(const sheet_job& job, frame_set& set, std::vector<std::string>& inputs)
 {
     const std::string& sheet = job.inputs.front();
     const std::string json_path = with_ending(sheet, 4, ".json");
     inputs.push_back(json_path);
     std::vector<std::uint8_t> png;
     if (std::string problem = read_whole(sheet, png); !problem.empty())
-        return failure(sheet, problem);
+        return {sheet, problem};
     atlas frames;
     if (std::string problem = read_atlas_file(json_path, frames); !problem.empty())
-        return failure(json_path, problem);
+        return {json_path, problem};
     std::vector<cut_sprite> cut;
     if (std::string problem = cut_sheet(png, frames.frames, job.scale, job.nearest, false, cut); !problem.empty())
-        return failure(sheet, problem);
+        return {sheet, problem};
     for (const cut_sprite& piece : cut) {
         bitmap sprite{};
         if (std::string problem = read_sprite_file(piece.file, sprite); !problem.empty())
-            return failure(sheet, problem);
+            return {sheet, problem};
         set.sprites.push_back(sprite);
         set.names.push_back(frames.frames[piece.frame].name);
         set.durations.push_back(frames.frames[piece.frame].duration_ms);
     }
-    return 0;
+    return {};
 }
 
 // Sprite files, or one sheet with its atlas (pixconv_sheets' mode rules allow no other).
-int read_frames(const sheet_job& job, frame_set& set, std::vector<std::string>& inputs)
+complaint read_frames(const sheet_job& job, frame_set& set, std::vector<std::string>& inputs)
 {
-    const std::string& first = job.inputs.front();
-    std::string ending = first.substr(first.size() - std::min<std::size_t>(4, first.size()));
-    for (char& c : ending)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (job.inputs.size() == 1 && ending == ".png")
+    if (job.inputs.size() == 1 && ends_with(job.inputs.front(), ".png"))
         return read_sheet_frames(job, set, inputs);
-    const int status = read_sprites(job, set.sprites, set.names);
+    complaint result = read_sprites(job, set.sprites, set.names);
     set.durations.resize(set.sprites.size());
-    return status;
+    return result;
 }
 
 // Every frame's milliseconds, by frame_duration_ms; 0 ms is refused.
-int frame_durations(const sheet_job& job, const frame_set& set, std::vector<std::uint32_t>& durations)
+complaint frame_durations(const sheet_job& job, const frame_set& set, std::vector<std::uint32_t>& durations)
 {
     settings how;
     how.delay_ms = job.game.delay_ms;
@@ -84,10 +78,10 @@ int frame_durations(const sheet_job& job, const frame_set& set, std::vector<std:
         frame.duration_ms = set.durations[i];
         durations.push_back(frame_duration_ms(how, &frame));
         if (durations.back() == 0)
-            return failure(with_ending(job.inputs.front(), 4, ".json"),
-                           "frame \"" + set.names[i] + "\" lasts 0 ms; give every frame a time with --delay");
+            return {with_ending(job.inputs.front(), 4, ".json"),
+                    "frame \"" + set.names[i] + "\" lasts 0 ms; give every frame a time with --delay"};
     }
-    return 0;
+    return {};
 }
 
 // The name the files carry: --name, or the output's name without its ending.
@@ -97,7 +91,7 @@ std::string chosen_name(const sheet_job& job, std::size_t ending)
     return job.game.name.empty() ? file.substr(0, file.size() - ending) : job.game.name;
 }
 
-int tileset_text(const sheet_job& job, const frame_set& set, const atlas& layout,
+complaint tileset_text(const sheet_job& job, const frame_set& set, const atlas& layout,
                  std::span<const std::uint32_t> durations, std::string& text)
 {
     for (std::size_t i = 1; i < set.sprites.size(); ++i)
@@ -120,11 +114,11 @@ int tileset_text(const sheet_job& job, const frame_set& set, const atlas& layout
     for (std::uint32_t i = 0; job.game.animation && i < tiles.tile_count; ++i)
         tiles.animation.push_back({i, durations[i]});
     if (std::string problem = write_tsx(tiles, text); !problem.empty())
-        return failure(job.output, problem);
-    return 0;
+        return {job.output, problem};
+    return {};
 }
 
-int sprite_frames_text(const sheet_job& job, const frame_set& set, atlas& layout,
+complaint sprite_frames_text(const sheet_job& job, const frame_set& set, atlas& layout,
                        std::span<const std::uint32_t> durations, std::string& text)
 {
     for (std::size_t i = 1; job.game.godot == 3 && i < durations.size(); ++i)
@@ -140,32 +134,32 @@ int sprite_frames_text(const sheet_job& job, const frame_set& set, atlas& layout
         frames.frames.push_back(layout.frames[i]);
     }
     if (std::string problem = write_sprite_frames(frames, job.game.godot, text); !problem.empty())
-        return failure(job.output, problem);
-    return 0;
+        return {job.output, problem};
+    return {};
 }
 
 } // namespace
 
-int run_game_export(const sheet_job& job)
+complaint run_game_export(const sheet_job& job)
 {
     const bool tiles = job.mode == sheet_mode::tileset;
     std::vector<std::string> inputs = job.inputs;
     frame_set set;
     std::vector<std::uint32_t> durations;
-    if (const int status = read_frames(job, set, inputs); status != 0)
-        return status;
-    if (const int status = frame_durations(job, set, durations); status != 0)
-        return status;
+    if (complaint read = read_frames(job, set, inputs); !read.problem.empty())
+        return read;
+    if (complaint timed = frame_durations(job, set, durations); !timed.problem.empty())
+        return timed;
     const std::string png_path = with_ending(job.output, tiles ? 4 : 5, ".png");
     std::vector<std::uint8_t> png;
     atlas layout;
     if (std::string problem = pack_sheet(set.sprites, set.names, job.pack, png, layout); !problem.empty())
-        return failure(png_path, problem);
+        return {png_path, problem};
     layout.image = base_name(png_path);
     std::string text;
-    const int status = tiles ? tileset_text(job, set, layout, durations, text)
-                             : sprite_frames_text(job, set, layout, durations, text);
-    if (status != 0)
-        return status;
+    complaint made = tiles ? tileset_text(job, set, layout, durations, text)
+                           : sprite_frames_text(job, set, layout, durations, text);
+    if (!made.problem.empty())
+        return made;
     return write_outputs(inputs, {{png_path, png}, {job.output, {text.begin(), text.end()}}});
 }

@@ -9,7 +9,7 @@
 #pragma once
 #include "pixconv/pixconv_sheets.hpp"
 
-// Runs a tileset or sprite-frames job: 0, 1 after printing what failed, or 2 after
-// printing a usage error the files show (tiles of different sizes, unequal durations
-// for version 3 sprite frames).
-int run_game_export(const sheet_job& job);
+// Runs a tileset or sprite-frames job: no complaint on success; a usage complaint for
+// what only the files show (tiles of different sizes, unequal durations for version 3
+// sprite frames).
+complaint run_game_export(const sheet_job& job);

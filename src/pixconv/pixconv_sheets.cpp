@@ -4,26 +4,18 @@
 #include "formats/pngimage.hpp"
 #include "formats/tiledfile.hpp"
 #include "pixconv/pixconv_game.hpp"
-#include "art/savefile.hpp"
+#include "pixconv/pixconv_files.hpp"
+#include "pixconv/pixconv_names.hpp"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
 
 namespace {
-
-bool ends_with_lower(const std::string& text, std::string_view ending)
-{
-    if (text.size() < ending.size())
-        return false;
-    return std::equal(ending.begin(), ending.end(), text.end() - static_cast<std::ptrdiff_t>(ending.size()),
-                      [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
-}
 
 bool is_folder(const std::string& path)
 {
@@ -40,6 +32,12 @@ bool same_file(const std::string& a, const std::string& b)
            first.st_ino == second.st_ino;
 }
 
+bool exists(const std::string& path)
+{
+    struct stat st{};
+    return stat(path.c_str(), &st) == 0;
+}
+
 } // namespace
 
 std::string base_name(const std::string& path)
@@ -52,31 +50,39 @@ std::string with_ending(const std::string& path, std::size_t cut, const std::str
     return path.substr(0, path.size() - cut) + ending;
 }
 
-int failure(const std::string& path, const std::string& message)
-{
-    std::fprintf(stderr, "pixconv: %s: %s\n", path.c_str(), message.c_str());
-    return 1;
-}
-
-int write_outputs(const std::vector<std::string>& inputs, const std::vector<output_file>& outputs)
+complaint write_outputs(const std::vector<std::string>& inputs, const std::vector<output_file>& outputs)
 {
     for (const output_file& output : outputs)
         for (const std::string& input : inputs)
             if (same_file(output.path, input))
-                return failure(output.path, "is an input too; an input is never overwritten");
-    std::vector<new_file> files;
-    for (const output_file& output : outputs)
-        files.push_back({output.path.c_str(), output.bytes.data(), output.bytes.size()});
+                return {output.path, "is an input too; an input is never overwritten"};
     std::size_t failed = 0;
     errno = 0;
-    const int status = replace_files(files, failed);
+    const int status = write_output_files(outputs, failed);
     if (status == 0)
-        return 0;
+        return {};
     const std::string reason = errno ? std::strerror(errno) : "unknown error";
-    if (status == -1)
-        return failure(outputs[failed].path, "cannot be written (" + reason + "); no file was changed");
-    return failure(outputs[failed].path, "cannot be written (" + reason + "); the " + std::to_string(failed) +
-                                             " files before it were written, it and the rest were not");
+    if (status != -2)
+        return {outputs[failed].path, "cannot be written (" + reason + "); no file was changed"};
+    return {outputs[failed].path, "cannot be written (" + reason + "); the " + std::to_string(failed) +
+                                      " files before it were written, it and the rest were not"};
+}
+
+complaint read_sprites(const sheet_job& job, std::vector<bitmap>& sprites, std::vector<std::string>& names)
+{
+    for (const std::string& path : job.inputs) {
+        std::vector<std::uint8_t> data;
+        bitmap sprite{};
+        std::string problem = read_whole(path, data);
+        if (problem.empty())
+            problem = read_sprite_file(data, sprite);
+        if (!problem.empty())
+            return {path, problem};
+        sprites.push_back(sprite);
+        const std::string name = base_name(path);
+        names.push_back(name.substr(0, name.size() - 4));
+    }
+    return {};
 }
 
 std::string read_atlas_file(const std::string& path, atlas& result)
@@ -86,72 +92,47 @@ std::string read_atlas_file(const std::string& path, atlas& result)
     return problem.empty() ? read_atlas_json(json, result) : problem;
 }
 
-int read_sprites(const sheet_job& job, std::vector<bitmap>& sprites, std::vector<std::string>& names)
-{
-    for (const std::string& path : job.inputs) {
-        std::vector<std::uint8_t> data;
-        bitmap sprite{};
-        std::string problem = read_whole(path, data);
-        if (problem.empty())
-            problem = read_sprite_file(data, sprite);
-        if (!problem.empty())
-            return failure(path, problem);
-        sprites.push_back(sprite);
-        const std::string name = base_name(path);
-        names.push_back(name.substr(0, name.size() - 4));
-    }
-    return 0;
-}
-
 namespace {
 
-int run_pack(const sheet_job& job)
-{
-    std::vector<bitmap> sprites;
-    std::vector<std::string> names;
-    int status = read_sprites(job, sprites, names);
-    std::vector<std::uint8_t> png;
-    atlas layout;
-    std::string json;
-    if (status == 0) {
-        std::string problem = pack_sheet(sprites, names, job.pack, png, layout);
-        layout.image = base_name(job.output);
-        if (problem.empty())
-            problem = write_atlas_json(layout, job.layout, json);
-        if (!problem.empty())
-            status = failure(job.output, problem);
-    }
-    for (bitmap& sprite : sprites)
-        std::free(sprite.bitmap);
-    if (status != 0)
-        return status;
-    const std::string json_path = with_ending(job.output, 4, ".json");
-    return write_outputs(job.inputs, {{job.output, png}, {json_path, {json.begin(), json.end()}}});
-}
-
-bool exists(const std::string& path)
-{
-    struct stat st{};
-    return stat(path.c_str(), &st) == 0;
-}
-
 // The tiles of a tileset, each cut into a file named after its number.
-int read_tileset_frames(const std::string& path, std::vector<atlas_frame>& frames)
+std::string read_tileset_frames(const std::string& path, std::vector<atlas_frame>& frames)
 {
     std::vector<std::uint8_t> xml;
     tileset tiles;
     std::string problem = read_whole(path, xml);
     if (problem.empty())
         problem = read_tsx(xml, tiles);
-    if (!problem.empty())
-        return failure(path, problem);
-    frames = tileset_frames(tiles);
-    return 0;
+    if (problem.empty())
+        frames = tileset_frames(tiles);
+    return problem;
+}
+
+complaint run_pack(const sheet_job& job)
+{
+    std::vector<bitmap> sprites;
+    std::vector<std::string> names;
+    complaint result = read_sprites(job, sprites, names);
+    std::vector<std::uint8_t> png;
+    atlas layout;
+    std::string json;
+    if (result.problem.empty()) {
+        std::string problem = pack_sheet(sprites, names, job.pack, png, layout);
+        layout.image = base_name(job.output);
+        if (problem.empty())
+            problem = write_atlas_json(layout, job.layout, json);
+        result = {job.output, problem};
+    }
+    for (bitmap& sprite : sprites)
+        std::free(sprite.bitmap);
+    if (!result.problem.empty())
+        return result;
+    const std::string json_path = with_ending(job.output, 4, ".json");
+    return write_outputs(job.inputs, {{job.output, png}, {json_path, {json.begin(), json.end()}}});
 }
 
 // The frames to cut: the grid's, or the atlas's beside the sheet, with each frame's
 // output path.
-int find_frames(const sheet_job& job, std::span<const std::uint8_t> png, std::vector<atlas_frame>& frames,
+complaint find_frames(const sheet_job& job, std::span<const std::uint8_t> png, std::vector<atlas_frame>& frames,
                 std::vector<std::string>& paths, std::vector<std::string>& inputs)
 {
     const std::string& sheet = job.inputs.front();
@@ -162,52 +143,54 @@ int find_frames(const sheet_job& job, std::span<const std::uint8_t> png, std::ve
         if (problem.empty())
             problem = grid_frames(width, height, *job.grid, frames);
         if (!problem.empty())
-            return failure(sheet, problem);
+            return {sheet, problem};
         for (std::size_t i = 0; i < frames.size(); ++i)
             paths.push_back(numbered_name(job.output, static_cast<std::uint32_t>(i)));
-        return 0;
+        return {};
     }
     const std::string tsx_path = with_ending(sheet, 4, ".tsx");
     std::string json_path = with_ending(sheet, 4, ".json");
     atlas read;
+    std::string problem;
     if (!exists(json_path) && exists(tsx_path)) {
         json_path = tsx_path;
-        if (const int status = read_tileset_frames(tsx_path, read.frames); status != 0)
-            return status;
-    } else if (std::string problem = read_atlas_file(json_path, read); !problem.empty()) {
-        return failure(json_path, problem);
+        problem = read_tileset_frames(tsx_path, read.frames);
+    } else {
+        problem = read_atlas_file(json_path, read);
     }
     inputs.push_back(json_path);
+    if (!problem.empty())
+        return {json_path, problem};
     const std::string folder = job.output.back() == '/' ? job.output : job.output + "/";
     std::set<std::string> taken;
     for (const atlas_frame& frame : read.frames) {
         std::string file;
         if (std::string error = frame_file_name(frame.name, file); !error.empty())
-            return failure(json_path, error);
+            return {json_path, error};
         if (!taken.insert(file).second)
-            return failure(json_path, "two frames would both be cut into " + file);
+            return {json_path, "two frames would both be cut into " + file};
         paths.push_back(folder + file);
     }
     frames = std::move(read.frames);
-    return 0;
+    return {};
 }
 
-int run_cut(const sheet_job& job)
+complaint run_cut(const sheet_job& job)
 {
     const std::string& sheet = job.inputs.front();
     std::vector<std::uint8_t> png;
     if (std::string problem = read_whole(sheet, png); !problem.empty())
-        return failure(sheet, problem);
+        return {sheet, problem};
     std::vector<atlas_frame> frames;
     std::vector<std::string> paths;
     std::vector<std::string> inputs = job.inputs;
-    if (const int status = find_frames(job, png, frames, paths, inputs); status != 0)
-        return status;
+    if (complaint found = find_frames(job, png, frames, paths, inputs); !found.problem.empty())
+        return found;
     std::vector<cut_sprite> sprites;
     if (std::string problem = cut_sheet(png, frames, job.scale, job.nearest, job.skip_empty, sprites); !problem.empty())
-        return failure(sheet, problem);
+        return {sheet, problem};
     if (sprites.empty())
-        return failure(sheet, "every frame is wholly transparent; with --skip-empty there is nothing to write");
+        return {sheet, "every frame is wholly transparent; with --skip-empty there is nothing to write"};
     std::vector<output_file> outputs;
     for (cut_sprite& sprite : sprites)
         outputs.push_back({paths[sprite.frame], std::move(sprite.file)});
@@ -257,20 +240,20 @@ sheet_mode sheet_mode_of(const std::vector<std::string>& names, bool atlas_given
 {
     if (names.size() < 2)
         return sheet_mode::none;
-    const bool from_sheet = names.size() == 2 && ends_with_lower(names.front(), ".png");
+    const bool from_sheet = names.size() == 2 && ends_with(names.front(), ".png");
     const bool from_sprites = std::all_of(names.begin(), names.end() - 1,
-                                          [](const std::string& name) { return ends_with_lower(name, ".spr"); });
+                                          [](const std::string& name) { return ends_with(name, ".spr"); });
     if (from_sheet || from_sprites) {
-        if (ends_with_lower(names.back(), ".tsx"))
+        if (ends_with(names.back(), ".tsx"))
             return sheet_mode::tileset;
-        if (ends_with_lower(names.back(), ".tres"))
+        if (ends_with(names.back(), ".tres"))
             return sheet_mode::sprite_frames;
     }
     const bool sprites_first = std::all_of(names.begin(), names.end() - 1,
-                                           [](const std::string& name) { return ends_with_lower(name, ".spr"); });
-    if (sprites_first && ends_with_lower(names.back(), ".png") && (names.size() > 2 || atlas_given))
+                                           [](const std::string& name) { return ends_with(name, ".spr"); });
+    if (sprites_first && ends_with(names.back(), ".png") && (names.size() > 2 || atlas_given))
         return sheet_mode::pack;
-    if (names.size() == 2 && ends_with_lower(names.front(), ".png") &&
+    if (names.size() == 2 && ends_with(names.front(), ".png") &&
         (cell_given || names.back().find('%') != std::string::npos || names_a_folder(names.back())))
         return sheet_mode::cut;
     return sheet_mode::none;
@@ -290,7 +273,7 @@ std::string check_sheet_names(sheet_job& job)
     if (job.grid) {
         if (names_a_folder(job.output))
             return "cutting by --cell writes numbered files: name them with a pattern such as tile-%02d.spr";
-        if (!ends_with_lower(job.output, ".spr"))
+        if (!ends_with(job.output, ".spr"))
             return job.output + ": the sprites cut are sprite files, named ...%d.spr";
         return check_name_pattern(job.output);
     }
@@ -301,7 +284,7 @@ std::string check_sheet_names(sheet_job& job)
     return "";
 }
 
-int run_sheet_job(const sheet_job& job)
+complaint run_sheet_job(const sheet_job& job)
 {
     switch (job.mode) {
     case sheet_mode::pack:
@@ -314,5 +297,5 @@ int run_sheet_job(const sheet_job& job)
     case sheet_mode::none:
         break;
     }
-    return 1;
+    return {job.output, "is not the output of a mode with many files"};
 }

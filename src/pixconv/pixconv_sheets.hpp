@@ -8,10 +8,12 @@
 //   tileset:       SPRITE.spr ... TILES.tsx, or SHEET.png TILES.tsx   (pixconv_game.hpp)
 //   sprite frames: SPRITE.spr ... WALK.tres, or SHEET.png WALK.tres
 // Every output is made in memory first and written only when all of it succeeded, all
-// files together (replace_files); an output that is an input is refused.
+// files together (write_output_files); an output that is an input is refused. Usage
+// checks return "" or the usage error; the modes hand their complaint to pixconv_main.
 #pragma once
 #include "formats/atlasjson.hpp"
 #include "formats/spritesheet.hpp"
+#include "pixconv/pixconv_files.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -62,10 +64,6 @@ std::string parse_count(std::string_view option, std::string_view value, std::ui
 std::string parse_pair(std::string_view option, std::string_view value, std::uint32_t lowest,
                        std::uint32_t highest, std::uint32_t& first, std::uint32_t& second);
 
-// Reads the whole of `path` into `data`, refusing what is too large for any input;
-// "" on success, else what went wrong. Defined with the program.
-std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data);
-
 // Which mode the file names ask for: tileset or sprite frames for a .tsx or .tres last
 // after sprite files or one PNG; pack for sprite files and a PNG last (two or
 // more names, or one sprite when `atlas_given`), cut for a PNG and then a pattern, a
@@ -76,21 +74,14 @@ sheet_mode sheet_mode_of(const std::vector<std::string>& names, bool atlas_given
 // Checks the names of a job whose mode is set: "" or the usage error.
 std::string check_sheet_names(sheet_job& job);
 
-// Runs the job; returns the exit status (0, or 1 after printing what failed, or 2
-// after printing a usage error found in the files).
-int run_sheet_job(const sheet_job& job);
+// Runs the job; no complaint on success, else the file to blame and what is wrong.
+complaint run_sheet_job(const sheet_job& job);
 
 // Shared with the other modes that pack sprites.
-struct output_file {
-    std::string path;
-    std::vector<std::uint8_t> bytes;
-};
-// Prints "pixconv: PATH: MESSAGE" on standard error; returns 1.
-int failure(const std::string& path, const std::string& message);
 // Refuses an output that is one of the inputs, then writes every output or none.
-int write_outputs(const std::vector<std::string>& inputs, const std::vector<output_file>& outputs);
+complaint write_outputs(const std::vector<std::string>& inputs, const std::vector<output_file>& outputs);
 // Reads each sprite file of job.inputs; the frame names are the base names without ".spr".
-int read_sprites(const sheet_job& job, std::vector<bitmap>& sprites, std::vector<std::string>& names);
+complaint read_sprites(const sheet_job& job, std::vector<bitmap>& sprites, std::vector<std::string>& names);
 // Reads and parses the atlas at `path`; "" or what is wrong with it.
 std::string read_atlas_file(const std::string& path, atlas& result);
 std::string base_name(const std::string& path);
