@@ -27,20 +27,24 @@ json area_json(const image_area& area)
     return {{"x", area.x}, {"y", area.y}, {"w", area.width}, {"h", area.height}};
 }
 
-json frame_json(const image_area& area)
+json frame_json(const atlas_frame& frame)
 {
-    return {{"frame", area_json(area)},
-            {"rotated", false},
-            {"trimmed", false},
-            {"spriteSourceSize", area_json({0, 0, area.width, area.height})},
-            {"sourceSize", {{"w", area.width}, {"h", area.height}}}};
+    const image_area& area = frame.area;
+    json entry = {{"frame", area_json(area)},
+                  {"rotated", false},
+                  {"trimmed", false},
+                  {"spriteSourceSize", area_json({0, 0, area.width, area.height})},
+                  {"sourceSize", {{"w", area.width}, {"h", area.height}}}};
+    if (frame.duration_ms)
+        entry["duration"] = *frame.duration_ms;
+    return entry;
 }
 
 // An entry of the array layout: the name first, then what the hash layout holds.
 json array_entry_json(const atlas_frame& frame)
 {
     json entry = {{"filename", frame.name}};
-    const json fields = frame_json(frame.area);
+    const json fields = frame_json(frame);
     for (const auto& [key, value] : fields.items())
         entry[key] = value;
     return entry;
@@ -115,6 +119,20 @@ std::string check_whole(const json& entry, const image_area& frame)
     return "";
 }
 
+// A frame's "duration": how long an animation shows it, in whole milliseconds.
+std::string read_duration(const json& entry, std::optional<std::uint32_t>& duration_ms)
+{
+    const auto found = entry.find("duration");
+    if (found == entry.end())
+        return "";
+    const bool whole = found->is_number() && found->get<double>() == std::floor(found->get<double>());
+    if (!whole || found->get<double>() < 0 || found->get<double>() > max_atlas_duration_ms)
+        return "has a \"duration\" that is not a whole number of milliseconds from 0 to " +
+               std::to_string(max_atlas_duration_ms);
+    duration_ms = static_cast<std::uint32_t>(found->get<double>());
+    return "";
+}
+
 std::string read_frame(const std::string& name, const json& entry, atlas_frame& frame)
 {
     if (!entry.is_object())
@@ -126,6 +144,8 @@ std::string read_frame(const std::string& name, const json& entry, atlas_frame& 
     if (frame.area.width == 0 || frame.area.height == 0)
         return "is empty";
     if (std::string error = check_whole(entry, frame.area); !error.empty())
+        return error;
+    if (std::string error = read_duration(entry, frame.duration_ms); !error.empty())
         return error;
     frame.name = name;
     return "";
@@ -224,7 +244,7 @@ std::string write_atlas_json(const atlas& source, atlas_layout layout, std::stri
         for (const atlas_frame& frame : source.frames) {
             text += separator;
             if (hash)
-                text += json(frame.name).dump() + ": " + frame_json(frame.area).dump();
+                text += json(frame.name).dump() + ": " + frame_json(frame).dump();
             else
                 text += array_entry_json(frame).dump();
             separator = ",\n  ";

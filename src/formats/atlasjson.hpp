@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -25,10 +26,12 @@
 // file can neither make the reader hold gigabytes nor the cutter write a million files.
 inline constexpr std::size_t max_atlas_frames = 65536;
 inline constexpr std::size_t max_atlas_size = std::size_t{16} << 20;
+inline constexpr std::uint32_t max_atlas_duration_ms = 65535 * 10;
 
 struct atlas_frame {
     std::string name;
     image_area area;
+    std::optional<std::uint32_t> duration_ms; // "duration" in the atlas, when it has one
 };
 
 struct atlas {
@@ -47,7 +50,9 @@ std::string write_atlas_json(const atlas& source, atlas_layout layout, std::stri
 // Reads either layout. Frames that are rotated, or trimmed (a crop of a larger
 // picture, as "trimmed", "sourceSize" or "spriteSourceSize" tell), are refused, since
 // cutting them would not give back the picture that was packed. Every coordinate must
-// be a whole number from 0 to max_sheet_side, every size at least 1; keys this reader
+// be a whole number from 0 to max_sheet_side, every size at least 1; a frame's
+// "duration", where it has one, a whole number of milliseconds from 0 to
+// max_atlas_duration_ms (written only when set); keys this reader
 // does not know are ignored. Two frames of one name in a hash are one frame, as in
 // the browsers' JSON readers (the later wins).
 std::string read_atlas_json(std::span<const std::uint8_t> json, atlas& result);

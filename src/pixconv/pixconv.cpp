@@ -5,6 +5,7 @@
 #include "pixconv/pixconv_sheets.hpp"
 #include "art/savefile.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -136,6 +137,19 @@ int convert_one(const conversion& plan)
     return result.problem.empty() ? 0 : failure(result.path, result.problem);
 }
 
+// --palette FILE: the 16 colours in the format FILE's ending names.
+int write_palette(const command_line& line)
+{
+    const format_row* row = nullptr;
+    if (std::string problem = plan_palette(line, row); !problem.empty())
+        return usage_error(problem);
+    written out;
+    blame result{line.how.palette_path, row->write_palette(out)};
+    if (result.problem.empty())
+        result = write_outputs(line.how.palette_path, out);
+    return result.problem.empty() ? 0 : failure(result.path, result.problem);
+}
+
 } // namespace
 
 int pixconv_main(int argc, char** argv)
@@ -151,18 +165,27 @@ int pixconv_main(int argc, char** argv)
         std::printf("pixconv %s\n", PIXCONV_VERSION);
         return 0;
     }
+    if (std::find(line.given.begin(), line.given.end(), "--palette") != line.given.end())
+        return write_palette(line);
     sheet_job sheets;
     std::string problem = plan_sheets(line, sheets);
+    animation_job movie;
+    if (problem.empty() && sheets.mode == sheet_mode::none)
+        problem = plan_animation(line, movie);
     conversion plan;
-    const bool one_to_one = sheets.mode == sheet_mode::none;
+    const bool one_to_one = sheets.mode == sheet_mode::none && movie.mode == animation_mode::none;
     if (problem.empty() && one_to_one)
         problem = plan_conversion(line, plan);
     if (!problem.empty())
         return usage_error(problem);
     // Every size is bounded before memory is taken, so this is a machine short of memory.
     try {
+        if (movie.mode != animation_mode::none)
+            return run_animation_job(movie);
         return one_to_one ? convert_one(plan) : run_sheet_job(sheets);
     } catch (const std::bad_alloc&) {
-        return failure(one_to_one ? plan.input_path : sheets.inputs.front(), "there is not enough memory to convert it");
+        const std::string& blamed = one_to_one ? plan.input_path : !movie.inputs.empty() ? movie.inputs.front()
+                                                                                         : sheets.inputs.front();
+        return failure(blamed, "there is not enough memory to convert it");
     }
 }
