@@ -4,6 +4,7 @@
 // their formats' own rules. The GIF reader's bounds and the APNG's chunks are checked
 // here too.
 #include "formats/apngfile.hpp"
+#include "formats/atlasjson.hpp"
 #include "formats/giffile.hpp"
 #include "support.hpp"
 
@@ -243,23 +244,25 @@ TEST(Animations, GifsFromElsewhereComeInAsBrowsersComposeThem)
     temp_dir dir;
     const finished_run made = python(dir, {scripts + "make_gifs.py", dir.path});
     ASSERT_EQ(made.status, 0) << made.errors;
-    for (const std::string maker : {"pillow", "im"})
-        for (int disposal = 0; disposal < 4; ++disposal) {
-            const std::string name = maker + "-dispose" + std::to_string(disposal);
-            mkdir(dir.file(name).c_str(), 0755);
-            const finished_run run = pixconv(dir, {name + ".gif", name + "/"});
-            ASSERT_EQ(run.status, 0) << name << ": " << run.errors;
-            ASSERT_EQ(run_program({"/usr/bin/convert", name + ".gif", "-coalesce", "PNG32:" + name + "-%d.png"}, dir.path).status,
-                      0);
-            std::vector<std::string> compare{scripts + "compare_frames.py"};
-            for (int n = 0; n < 4; ++n)
-                compare.push_back(name + "/" + name + "-" + std::to_string(n) + ".spr");
-            compare.push_back("--");
-            for (int n = 0; n < 4; ++n)
-                compare.push_back(name + "-" + std::to_string(n) + ".png");
-            const finished_run compared = python(dir, compare);
-            EXPECT_EQ(compared.status, 0) << name << ":\n" << compared.output << compared.errors;
-        }
+    std::vector<std::string> names{"im-interlaced"};
+    for (int disposal = 0; disposal < 4; ++disposal)
+        for (const std::string maker : {"pillow", "im"})
+            names.push_back(maker + "-dispose" + std::to_string(disposal));
+    for (const std::string& name : names) {
+        mkdir(dir.file(name).c_str(), 0755);
+        const finished_run run = pixconv(dir, {name + ".gif", name + "/"});
+        ASSERT_EQ(run.status, 0) << name << ": " << run.errors;
+        ASSERT_EQ(run_program({"/usr/bin/convert", name + ".gif", "-coalesce", "PNG32:" + name + "-%d.png"}, dir.path).status,
+                  0);
+        std::vector<std::string> compare{scripts + "compare_frames.py"};
+        for (int n = 0; n < 4; ++n)
+            compare.push_back(name + "/" + name + "-" + std::to_string(n) + ".spr");
+        compare.push_back("--");
+        for (int n = 0; n < 4; ++n)
+            compare.push_back(name + "-" + std::to_string(n) + ".png");
+        const finished_run compared = python(dir, compare);
+        EXPECT_EQ(compared.status, 0) << name << ":\n" << compared.output << compared.errors;
+    }
     // A pattern numbers the frames; a GIF of many frames is no single sprite.
     ASSERT_EQ(pixconv(dir, {"im-dispose2.gif", "f-%02d.spr"}).status, 0);
     EXPECT_EQ(read_file(dir.file("f-03.spr")), read_file(dir.file("im-dispose2/im-dispose2-3.spr")));
@@ -465,4 +468,31 @@ TEST(ApngFile, ChunksAreFramedAndNumbered)
         EXPECT_EQ(sequence[i], i);
     const std::vector<std::pair<std::uint32_t, std::uint32_t>> want = {{1, 10}, {6554, 100}, {33, 1000}};
     EXPECT_EQ(delays, want);
+}
+
+// A frame's "duration" is read where it is a whole number of milliseconds in range,
+// written only when set, and anything else is refused naming the frame.
+TEST(AtlasDurations, AreReadWrittenAndChecked)
+{
+    const auto atlas_text = [](const std::string& duration) {
+        const std::string text = R"({"frames": {"w": {"frame": {"x": 0, "y": 0, "w": 2, "h": 2}, "duration": )" +
+                                 duration + "}}}";
+        return std::vector<std::uint8_t>(text.begin(), text.end());
+    };
+    atlas read;
+    ASSERT_EQ(read_atlas_json(atlas_text("655350"), read), "");
+    EXPECT_EQ(read.frames[0].duration_ms, 655350u);
+    for (const std::string bad : {"-1", "1.5", "655351", "\"100\"", "null"})
+        EXPECT_EQ(read_atlas_json(atlas_text(bad), read),
+                  "frame \"w\" has a \"duration\" that is not a whole number of milliseconds from 0 to 655350")
+            << bad;
+    std::string json_text;
+    read.frames.push_back({"v", {2, 0, 2, 2}});
+    ASSERT_EQ(write_atlas_json(read, atlas_layout::array, json_text), "");
+    EXPECT_NE(json_text.find("\"duration\":655350"), std::string::npos) << json_text;
+    EXPECT_EQ(json_text.find("duration"), json_text.rfind("duration")) << json_text;
+    atlas again;
+    ASSERT_EQ(read_atlas_json(std::vector<std::uint8_t>(json_text.begin(), json_text.end()), again), "");
+    EXPECT_EQ(again.frames[0].duration_ms, 655350u);
+    EXPECT_EQ(again.frames[1].duration_ms, std::nullopt);
 }

@@ -31,7 +31,7 @@ inline constexpr std::uint32_t max_atlas_duration_ms = 65535 * 10;
 struct atlas_frame {
     std::string name;
     image_area area;
-    std::optional<std::uint32_t> duration_ms; // "duration" in the atlas, when it has one
+    std::optional<std::uint32_t> duration_ms = {}; // "duration" in the atlas, when it has one
 };
 
 struct atlas {

@@ -220,7 +220,7 @@ std::string layout_sheet(std::span<const bitmap> sprites, std::span<const std::s
     result.width = static_cast<std::uint32_t>(sheet.width);
     result.height = static_cast<std::uint32_t>(sheet.height);
     for (std::size_t i = 0; i < sprites.size(); ++i)
-        result.frames.push_back({names[i], places[i], {}});
+        result.frames.push_back({names[i], places[i]});
     layout = std::move(result);
     return "";
 }
@@ -270,8 +270,7 @@ std::string grid_frames(std::uint32_t width, std::uint32_t height, const grid_op
             result.push_back({std::to_string(row * columns + column),
                               {static_cast<std::uint32_t>(grid.offset_x + column * pitch_x),
                                static_cast<std::uint32_t>(grid.offset_y + row * pitch_y), grid.cell_width,
-                               grid.cell_height},
-                              {}});
+                               grid.cell_height}});
     frames = std::move(result);
     return "";
 }

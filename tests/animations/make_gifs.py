@@ -1,8 +1,8 @@
 # Draws the GIFs from elsewhere that pixconv must read as a browser shows them, in
 # folder OUT: for each disposal method 0-3, one made by Pillow (every frame with its own
-# palette order, so local colour tables; Pillow crops frames to what changed) and one by
-# ImageMagick (frames smaller than the canvas at offsets). Every GIF has a transparent
-# index and only the 16 colours.
+# palette order, so local colour tables) and one by ImageMagick (frames smaller than the
+# canvas at offsets), and one interlaced. Every GIF has a transparent index and only
+# the 16 colours.
 #   /usr/bin/python3 make_gifs.py OUT
 import random
 import subprocess
@@ -65,6 +65,8 @@ def main(out):
             rgba_frame(frame_values(100 + 10 * disposal + n, w, h), path)
             command += ['-page', f'{WIDTH}x{HEIGHT}+{x}+{y}', path]
         subprocess.run(command + ['-loop', '0', f'{out}/im-dispose{disposal}.gif'], check=True)
+    # The same frames with their rows interlaced.
+    subprocess.run(['convert', f'{out}/im-dispose1.gif', '-interlace', 'GIF', f'{out}/im-interlaced.gif'], check=True)
 
 
 main(sys.argv[1])
