@@ -245,7 +245,8 @@ animation_mode animation_mode_of(const std::vector<std::string>& names)
     if (names.size() < 2)
         return animation_mode::none;
     const std::string& last = names.back();
-    if (ends_with_lower(last, ".gif") || ends_with_lower(last, ".apng")) {
+    const format_row* output = format_of(last);
+    if (output && (output->family == "GIF" || output->family == "APNG")) {
         const bool sprites = names.size() > 2 && std::all_of(names.begin(), names.end() - 1, [](const std::string& name) {
                                  return ends_with_lower(name, ".spr");
                              });

@@ -212,8 +212,8 @@ constexpr std::array options = {
                        "                    an N x N block",
                .sheets = in_sheets, .animations = in_make},
     option_row{.name = "--nearest", .set = set_nearest,
-               .families = {"PNG"}, .where = side::input, .content = holds::a_sprite,
-               .misuse = "--nearest applies to a PNG read as a sprite",
+               .families = {"PNG", "GIF"}, .where = side::input, .content = holds::a_sprite,
+               .misuse = "--nearest applies to a PNG or GIF read as a sprite",
                .help = "--nearest         a PNG or GIF colour not among the 16 becomes the nearest of them",
                .sheets = in_cut, .animations = in_make | in_split},
     option_row{.name = "--invert", .set = set_invert,
@@ -542,11 +542,14 @@ std::string usage_text()
             "  pixconv [options] SPRITE.spr... SHEET.png     packs them; writes SHEET.json beside it\n"
             "  pixconv --cell WxH [options] SHEET.png NAME%02d.spr   cuts a grid, numbered from 0\n"
             "  pixconv [options] SHEET.png FOLDER/           cuts the frames of SHEET.json\n"
-            "Animations:\n"
-            "  pixconv [options] SPRITE.spr... OUT.gif|OUT.apng   one frame per sprite\n"
-            "  pixconv [options] SHEET.png OUT.gif|OUT.apng       the frames of SHEET.json\n"
-            "  pixconv [--nearest] ANIMATION.gif FOLDER/ or NAME%02d.spr   every frame\n"
-            "  pixconv --palette FILE                        the 16 colours for other programs\n";
+            "Animations:\n";
+    // A build without giflib writes APNG alone.
+    const std::string endings = format_of("a.gif") ? "OUT.gif|OUT.apng" : "OUT.apng";
+    text += "  pixconv [options] SPRITE.spr... " + endings + "   one frame per sprite\n"
+            "  pixconv [options] SHEET.png " + endings + "       the frames of SHEET.json\n";
+    if (format_of("a.gif"))
+        text += "  pixconv [--nearest] ANIMATION.gif FOLDER/ or NAME%02d.spr   every frame\n";
+    text += "  pixconv --palette FILE                        the 16 colours for other programs\n";
     text += "Options:\n";
     for (const option_row& row : options)
         if (!row.help.empty())
