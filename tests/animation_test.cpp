@@ -282,6 +282,14 @@ TEST(Animations, StillSpritesGoThroughGifAndComeBack)
     bytes want = walk_sprites()[1];
     want[3] = 0x1C & 15; // a GIF holds the colour shown
     EXPECT_EQ(read_file(dir.file("back.spr")), want);
+
+    // A colour not among the 16 is refused, or with --nearest taken as the nearest.
+    ASSERT_EQ(run_program({"/usr/bin/convert", "-size", "2x1", "xc:#FF8000", "orange.gif"}, dir.path).status, 0);
+    const finished_run exact = pixconv(dir, {"orange.gif", "orange.spr"});
+    EXPECT_EQ(exact.errors, "pixconv: orange.gif: frame 0: pixel (0, 0) is #FF8000, not one of the 16 colours\n");
+    EXPECT_FALSE(file_exists(dir.file("orange.spr")));
+    ASSERT_EQ(pixconv(dir, {"--nearest", "orange.gif", "orange.spr"}).status, 0);
+    EXPECT_EQ(read_file(dir.file("orange.spr")), (bytes{2, 1, 6, 6}));
 }
 
 TEST(Animations, PaletteFilesHoldTheSixteenColoursInOrder)
