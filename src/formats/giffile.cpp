@@ -248,7 +248,8 @@ std::string read_frame(gif_reader& reader)
         return problem;
     const frame_control control = reader.next;
     reader.next = {};
-    const std::vector<shown> before = reader.canvas;
+    // Only disposal 3 needs the canvas as it was.
+    std::vector<shown> before = control.disposal == DISPOSE_PREVIOUS ? reader.canvas : std::vector<shown>{};
     const auto inside = [&](std::uint32_t x, std::uint32_t y) { return x < reader.read.width && y < reader.read.height; };
     for (std::uint32_t y = 0; y < height; ++y)
         for (std::uint32_t x = 0; x < width; ++x) {
@@ -268,7 +269,7 @@ std::string read_frame(gif_reader& reader)
     reader.read.durations_ms.push_back(control.delay_cs * 10);
     // What the next frame is drawn on.
     if (control.disposal == DISPOSE_PREVIOUS) {
-        reader.canvas = before;
+        reader.canvas = std::move(before);
     } else if (control.disposal == DISPOSE_BACKGROUND) {
         for (std::uint32_t y = 0; y < height; ++y)
             for (std::uint32_t x = 0; x < width; ++x)
