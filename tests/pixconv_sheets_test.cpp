@@ -82,7 +82,7 @@ TEST(PixconvSheets, UsageErrorsSayWhatIsWrongAndWriteNothing)
         {{"--delay", "655351", "walk-1.spr", "w.tres"}, "--delay takes a whole number from 1 to 655350, not '655351'"},
         {{"--delay", "50", "walk-1.spr", "t.tsx"}, "--delay applies to an animation: add --animation to animate tile 0"},
         {{"--delay", "50", "walk-1.spr", "w.png"},
-         "--delay applies to an animation: a tileset with --animation, or sprite frames"},
+         "--delay applies to an animation: a GIF or APNG output, a tileset with --animation, or sprite frames"},
         {{"--atlas", "hash", "walk-1.spr", "t.tsx"},
          "--atlas applies to packing sprites into a sheet"},
         {{"walk-1.spr", "a/walk-1.spr", "t.tsx"}, "two inputs are named walk-1.spr; frames are named after their files"},

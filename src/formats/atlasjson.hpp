@@ -15,6 +15,7 @@
 // "filename". Coordinates are the PNG's own pixels, (0, 0) at its top left. "scale" is
 // always "1": a sheet enlarged with --scale holds bigger frames, not finer ones.
 #pragma once
+#include "formats/animation.hpp"
 #include "formats/pngimage.hpp"
 
 #include <cstddef>
@@ -35,9 +36,6 @@ struct atlas_frame {
     std::optional<std::uint32_t> duration_ms = {}; // "duration" in the atlas, when it has one
 };
 
-// The longest frame duration an atlas may give, in milliseconds.
-inline constexpr std::uint32_t max_frame_duration_ms = 655350;
-
 struct atlas {
     std::string image;       // the sheet's file name, as the atlas names it; may be empty
     std::uint32_t width = 0; // the sheet's size; 0 x 0 when a read atlas does not say
@@ -54,7 +52,9 @@ std::string write_atlas_json(const atlas& source, atlas_layout layout, std::stri
 // Reads either layout. Frames that are rotated, or trimmed (a crop of a larger
 // picture, as "trimmed", "sourceSize" or "spriteSourceSize" tell), are refused, since
 // cutting them would not give back the picture that was packed. Every coordinate must
-// be a whole number from 0 to max_sheet_side, every size at least 1; keys this reader
+// be a whole number from 0 to max_sheet_side, every size at least 1; a frame's
+// "duration", where it has one, a whole number of milliseconds from 0 to
+// max_frame_duration_ms (written only when set); keys this reader
 // does not know are ignored. Two frames of one name in a hash are one frame, as in
 // the browsers' JSON readers (the later wins).
 std::string read_atlas_json(std::span<const std::uint8_t> json, atlas& result);

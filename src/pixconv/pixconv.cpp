@@ -9,6 +9,7 @@
 #include "pixconv/pixconv_watch.hpp"
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -88,13 +89,36 @@ complaint convert_one(const conversion& plan, std::string& warning)
     return result;
 }
 
-complaint run(bool one_to_one, const conversion& plan, const sheet_job& sheets, std::string& warning)
+// The planned work: a sheet mode, else an animation mode, else one input into one output.
+struct planned {
+    sheet_job sheets;
+    animation_job movie;
+    conversion plan;
+};
+
+const std::string& first_input(const planned& work)
+{
+    if (work.sheets.mode != sheet_mode::none)
+        return work.sheets.inputs.front();
+    return work.movie.mode != animation_mode::none ? work.movie.inputs.front() : work.plan.input_path;
+}
+
+// Runs the planned work; a warning that does not stop it goes into `warning`, with
+// the file it is about.
+complaint run(const planned& work, complaint& warning)
 {
     // Every size is bounded before memory is taken, so this is a machine short of memory.
     try {
-        return one_to_one ? convert_one(plan, warning) : run_sheet_job(sheets);
+        if (work.sheets.mode != sheet_mode::none)
+            return run_sheet_job(work.sheets);
+        if (work.movie.mode != animation_mode::none) {
+            warning.path = work.movie.output;
+            return run_animation_job(work.movie, warning.problem);
+        }
+        warning.path = work.plan.input_path;
+        return convert_one(work.plan, warning.problem);
     } catch (const std::bad_alloc&) {
-        return {one_to_one ? plan.input_path : sheets.inputs.front(), "there is not enough memory to convert it"};
+        return {first_input(work), "there is not enough memory to convert it"};
     }
 }
 
@@ -114,6 +138,19 @@ std::vector<std::string> watched_inputs(const std::vector<std::string>& names)
 }
 #endif
 
+// --palette FILE: the 16 colours in the format FILE's ending names.
+int write_palette(const command_line& line)
+{
+    const format_row* row = nullptr;
+    if (std::string problem = plan_palette(line, row); !problem.empty())
+        return usage_error(problem);
+    written out;
+    complaint result{line.how.palette_path, row->write_palette(out)};
+    if (result.problem.empty())
+        result = write_outputs(line.how.palette_path, out);
+    return result.problem.empty() ? 0 : failure(result);
+}
+
 } // namespace
 
 int pixconv_main(int argc, char** argv)
@@ -129,19 +166,21 @@ int pixconv_main(int argc, char** argv)
         std::printf("pixconv %s\n", PIXCONV_VERSION);
         return 0;
     }
-    sheet_job sheets;
-    std::string problem = plan_sheets(line, sheets);
-    conversion plan;
-    const bool one_to_one = sheets.mode == sheet_mode::none;
-    if (problem.empty() && one_to_one)
-        problem = plan_conversion(line, plan);
+    if (std::find(line.given.begin(), line.given.end(), "--palette") != line.given.end())
+        return write_palette(line);
+    planned work;
+    std::string problem = plan_sheets(line, work.sheets);
+    if (problem.empty() && work.sheets.mode == sheet_mode::none)
+        problem = plan_animation(line, work.movie);
+    if (problem.empty() && work.sheets.mode == sheet_mode::none && work.movie.mode == animation_mode::none)
+        problem = plan_conversion(line, work.plan);
     if (!problem.empty())
         return usage_error(problem);
     const auto convert = [&]() {
-        std::string warning;
-        const complaint result = run(one_to_one, plan, sheets, warning);
-        if (!warning.empty())
-            std::fprintf(stderr, "pixconv: %s: warning: %s\n", plan.input_path.c_str(), warning.c_str());
+        complaint warning;
+        const complaint result = run(work, warning);
+        if (!warning.problem.empty())
+            std::fprintf(stderr, "pixconv: %s: warning: %s\n", warning.path.c_str(), warning.problem.c_str());
         return result.problem.empty() ? 0 : failure(result);
     };
 #ifdef PIXCONV_WATCH

@@ -1,5 +1,6 @@
 #include "pixconv/pixconv_options.hpp"
 
+#include "formats/animation.hpp"
 #include "formats/charset.hpp"
 #include "formats/cheader.hpp"
 #include "formats/freetypefont.hpp"
@@ -26,6 +27,7 @@ struct option_row {
     std::string_view misuse = {}; // the usage error when it does nothing here
     std::string_view help = {};   // its line in --help after the indent; "" when it shares one
     unsigned sheets = 0;          // the sheet modes it does something in (below)
+    unsigned animations = 0;      // the animation modes it does something in (in_make, in_split)
 };
 
 // The sheet modes, as bits of option_row::sheets. The sheet options' rows name the
@@ -39,6 +41,10 @@ constexpr unsigned in_sprite_frames = 16;
 constexpr unsigned in_cut = in_grid_cut | in_atlas_cut;
 constexpr unsigned in_game = in_tileset | in_sprite_frames;
 constexpr unsigned in_sheets = in_pack | in_cut | in_game;
+
+// The animation modes, as bits of option_row::animations.
+constexpr unsigned in_make = 1;
+constexpr unsigned in_split = 2;
 
 struct sheet_use {
     unsigned modes;
@@ -195,6 +201,17 @@ std::string set_watch(std::string_view, command_line& line)
 }
 #endif
 
+std::string set_loop(std::string_view value, command_line& line)
+{
+    return parse_count("--loop", value, 0, max_loops, line.how.loops);
+}
+
+std::string set_palette(std::string_view value, command_line& line)
+{
+    line.how.palette_path = value;
+    return "";
+}
+
 std::string ask_help(std::string_view, command_line& line)
 {
     line.wanted = action::help;
@@ -210,20 +227,22 @@ std::string ask_version(std::string_view, command_line& line)
 // The help lines of --scale and --size name their limits.
 static_assert(max_scale == 64, "say the new limit in the help line of --scale");
 static_assert(max_freetype_size == 64, "say the new limit in the help line of --size");
+static_assert(max_frame_duration_ms == 655350 && max_loops == 65535, "say the new limits in --delay's and --loop's help");
 
 constexpr std::array options = {
     option_row{.name = "--sprite", .help = "--sprite, --font  what a PNG or C header holds, when neither side says",
                .sheets = in_sheets},
     option_row{.name = "--font"},
-    option_row{.name = "--scale", .takes_value = true, .set = set_scale, .families = {"PNG", "BMFont"},
-               .misuse = "--scale needs a PNG side or a BMFont output",
-               .help = "--scale N         a PNG or BMFont page is enlarged N times (1-64), every pixel an N x N block",
-               .sheets = in_sheets},
+    option_row{.name = "--scale", .takes_value = true, .set = set_scale, .families = {"PNG", "BMFont", "GIF", "APNG"},
+               .misuse = "--scale needs a PNG side or a BMFont, GIF or APNG output",
+               .help = "--scale N         a PNG, GIF, APNG or BMFont page is enlarged N times (1-64), every pixel\n"
+                       "                    an N x N block",
+               .sheets = in_sheets, .animations = in_make},
     option_row{.name = "--nearest", .set = set_nearest,
-               .families = {"PNG"}, .where = side::input, .content = holds::a_sprite,
-               .misuse = "--nearest applies to a PNG read as a sprite",
-               .help = "--nearest         a PNG colour not among the 16 becomes the nearest of them",
-               .sheets = in_cut | in_game},
+               .families = {"PNG", "GIF"}, .where = side::input, .content = holds::a_sprite,
+               .misuse = "--nearest applies to a PNG or GIF read as a sprite",
+               .help = "--nearest         a PNG or GIF colour not among the 16 becomes the nearest of them",
+               .sheets = in_cut | in_game, .animations = in_make | in_split},
     option_row{.name = "--invert", .set = set_invert,
                .families = {"PNG"}, .where = side::input, .content = holds::a_font,
                .misuse = "--invert applies to a PNG read as a font sheet",
@@ -274,11 +293,16 @@ constexpr std::array options = {
     option_row{.name = "--skip-empty", .set = set_skip_empty, .families = {"sprite sheet"},
                .misuse = "--skip-empty applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
                .help = "--skip-empty      leave out wholly transparent frames when cutting", .sheets = in_cut},
-    option_row{.name = "--delay", .takes_value = true, .set = set_delay, .families = {"tileset or sprite frames"},
-               .misuse = "--delay applies to an animation: a tileset with --animation, or sprite frames",
-               .help = "--delay MS        every frame lasts MS milliseconds (1-655350; default: the atlas's\n"
-                       "                    durations, else 100)",
-               .sheets = in_game},
+    option_row{.name = "--delay", .takes_value = true, .set = set_delay, .families = {"GIF", "APNG"},
+               .where = side::output,
+               .misuse = "--delay applies to an animation: a GIF or APNG output, a tileset with --animation, or sprite frames",
+               .help = "--delay MS        every frame of an animation lasts MS milliseconds (1-655350;\n"
+                       "                    default: the atlas's durations, else 100)",
+               .sheets = in_game, .animations = in_make},
+    option_row{.name = "--loop", .takes_value = true, .set = set_loop, .families = {"GIF", "APNG"},
+               .where = side::output, .misuse = "--loop applies to a GIF or APNG output",
+               .help = "--loop N          an animation plays N times in all (0-65535; default 0: for ever)",
+               .animations = in_make},
     option_row{.name = "--animation", .set = set_animation, .families = {"tileset or sprite frames"},
                .misuse = "--animation applies to a tileset (.tsx)",
                .help = "--animation       tile 0 of a tileset plays every tile in turn", .sheets = in_tileset},
@@ -286,6 +310,8 @@ constexpr std::array options = {
                .misuse = "--godot applies to sprite frames (.tres)",
                .help = "--godot 3|4       which engine version the sprite frames are for (default: 4)",
                .sheets = in_sprite_frames},
+    option_row{.name = "--palette", .takes_value = true, .set = set_palette,
+               .help = "--palette FILE    writes the 16 colours as FILE: .gpl, .pal (JASC), .hex or .png (16 x 1)"},
 #ifdef PIXCONV_WATCH
     option_row{.name = "--watch", .set = set_watch,
                .help = "--watch           convert, then again whenever an input changes, until interrupted\n"
@@ -364,6 +390,8 @@ std::string find_formats(const command_line& line, conversion& plan)
             return path + ": " + ending_hint();
     if (!can_read(*plan.input))
         return plan.input_path + ": a " + std::string(plan.input->family) + " can be written, not read";
+    if (!can_write(*plan.output) && plan.output->write_palette)
+        return plan.output_path + ": a " + std::string(plan.output->family) + " is written by --palette FILE alone";
     if (!can_write(*plan.output))
         return plan.output_path + ": a " + std::string(plan.output->family) + " can be read, not written";
     return "";
@@ -517,6 +545,43 @@ std::string plan_sheets(const command_line& line, sheet_job& job)
     return check_sheet_names(job);
 }
 
+std::string plan_animation(const command_line& line, animation_job& job)
+{
+    job.mode = animation_mode_of(line.names);
+    if (job.mode == animation_mode::none)
+        return "";
+    const bool make = job.mode == animation_mode::make;
+    const bool from_sheet = make && line.names.front().size() >= 4 &&
+                            format_of(line.names.front()) == format_of(".png");
+    for (const option_row& option : options) {
+        if (!is_given(line, option.name))
+            continue;
+        const bool nearest_without_colours = make && option.name == "--nearest" && !from_sheet;
+        if (!(option.animations & (make ? in_make : in_split)) || nearest_without_colours)
+            return std::string(option.name) + (make ? " does not apply to making an animation from these files"
+                                                    : " does not apply to splitting a GIF into sprites");
+    }
+    job.inputs.assign(line.names.begin(), line.names.end() - 1);
+    job.output = line.names.back();
+    job.how = line.how;
+    return check_animation_names(job);
+}
+
+std::string plan_palette(const command_line& line, const format_row*& row)
+{
+    if (!line.names.empty() || line.given.size() > 1)
+        return "--palette FILE takes no other file names or options";
+    row = format_of(line.how.palette_path);
+    if (!row || !row->write_palette) {
+        std::string endings;
+        for (const format_row& each : format_table())
+            if (each.write_palette)
+                endings += std::string(endings.empty() ? "" : ", ") + std::string(each.ending);
+        return "--palette writes " + endings + ", not '" + line.how.palette_path + "'";
+    }
+    return "";
+}
+
 std::string usage_text()
 {
     std::string text = "Usage: pixconv [options] INPUT OUTPUT\n"
@@ -534,7 +599,15 @@ std::string usage_text()
             "                                                the tiles of SHEET.tsx without it\n"
             "Into the game (instead of sprite files, SHEET.png with SHEET.json beside it):\n"
             "  pixconv [options] SPRITE.spr... TILES.tsx     a tileset: TILES.png and TILES.tsx\n"
-            "  pixconv [options] SPRITE.spr... WALK.tres     sprite frames: WALK.png and WALK.tres\n";
+            "  pixconv [options] SPRITE.spr... WALK.tres     sprite frames: WALK.png and WALK.tres\n"
+            "Animations:\n";
+    // A build without giflib writes APNG alone.
+    const std::string endings = format_of("a.gif") ? "OUT.gif|OUT.apng" : "OUT.apng";
+    text += "  pixconv [options] SPRITE.spr... " + endings + "   one frame per sprite\n"
+            "  pixconv [options] SHEET.png " + endings + "       the frames of SHEET.json\n";
+    if (format_of("a.gif"))
+        text += "  pixconv [--nearest] ANIMATION.gif FOLDER/ or NAME%02d.spr   every frame\n";
+    text += "  pixconv --palette FILE                        the 16 colours for other programs\n";
     text += "Options:\n";
     for (const option_row& row : options)
         if (!row.help.empty())
