@@ -12,15 +12,14 @@
 #include "formats/truetype.hpp"
 #include "pixconv/pixconv_names.hpp"
 
-// FreeType and the WOFF2 encoder are not built everywhere (the browser's converter has
-// neither): the build defines PIXCONV_FREETYPE and PIXCONV_WOFF2 where they are linked.
+// FreeType, the WOFF2 encoder and giflib are optional in the build: it defines
+// PIXCONV_FREETYPE, PIXCONV_WOFF2 and PIXCONV_GIF where they are linked.
 #ifdef PIXCONV_FREETYPE
 #include "formats/freetypefont.hpp"
 #endif
 #ifdef PIXCONV_WOFF2
 #include "formats/woff2data.hpp"
 #endif
-// giflib is not built for the browser yet: PIXCONV_GIF is defined where it is linked.
 #ifdef PIXCONV_GIF
 #include "formats/giffile.hpp"
 #endif
