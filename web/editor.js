@@ -499,20 +499,21 @@ for (const type of ['keydown', 'keyup'])
       event.stopImmediatePropagation();
   }, true);
 
-const arrows = [['Up', '↑', 'ArrowUp', 38], ['Down', '↓', 'ArrowDown', 40], ['Left', '←', 'ArrowLeft', 37],
-                ['Right', '→', 'ArrowRight', 39]];
+// Each key's name is its button's text; location 3 is the keypad.
 const keyTable = [
-  ...arrows.map(([name, text, code, keyCode]) => ({name, text, code, key: code, keyCode})),
-  {name: 'Space', text: 'Space', code: 'Space', key: ' ', keyCode: 32},
-  {name: 'F2', text: 'F2 save', code: 'F2', key: 'F2', keyCode: 113},
+  {name: 'Up', code: 'ArrowUp', key: 'ArrowUp', keyCode: 38},
+  {name: 'Down', code: 'ArrowDown', key: 'ArrowDown', keyCode: 40},
+  {name: 'Left', code: 'ArrowLeft', key: 'ArrowLeft', keyCode: 37},
+  {name: 'Right', code: 'ArrowRight', key: 'ArrowRight', keyCode: 39},
+  {name: 'Space', code: 'Space', key: ' ', keyCode: 32},
+  {name: 'F2', code: 'F2', key: 'F2', keyCode: 113},
   ...(editor === 'pixmend' ? [
-    ...'0123456789'.split('').map(d => ({name: d, text: d, code: 'Digit' + d, key: d, keyCode: 48 + Number(d)})),
-    ...'ABCDEFG'.split('').map(l => ({name: l, text: l, code: 'Key' + l, key: l.toLowerCase(),
-                                      keyCode: l.charCodeAt(0)})),
+    ...'0123456789'.split('').map(d => ({name: d, code: 'Digit' + d, key: d, keyCode: 48 + Number(d)})),
+    ...'ABCDEFG'.split('').map(l => ({name: l, code: 'Key' + l, key: l.toLowerCase(), keyCode: l.charCodeAt(0)})),
   ] : [
-    {name: 'Next glyph', text: 'Next glyph', code: 'NumpadAdd', key: '+', keyCode: 107, location: 3},
-    {name: 'Previous glyph', text: 'Previous glyph', code: 'NumpadSubtract', key: '-', keyCode: 109, location: 3},
-    {name: 'Clear glyph', text: 'Clear glyph', code: 'Digit0', key: '0', keyCode: 48},
+    {name: 'Next glyph', code: 'NumpadAdd', key: '+', keyCode: 107, location: 3},
+    {name: 'Previous glyph', code: 'NumpadSubtract', key: '-', keyCode: 109, location: 3},
+    {name: 'Clear glyph', code: 'Digit0', key: '0', keyCode: 48},
   ]),
 ];
 
@@ -526,9 +527,7 @@ function pressKey(spec) {
 }
 
 for (const spec of keyTable) {
-  const button = Object.assign(document.createElement('button'), {type: 'button', textContent: spec.text});
-  if (spec.text !== spec.name)
-    button.setAttribute('aria-label', spec.name);
+  const button = Object.assign(document.createElement('button'), {type: 'button', textContent: spec.name});
   button.addEventListener('click', () => pressKey(spec));
   $('keys').append(button);
 }
