@@ -125,6 +125,13 @@ async function run(args, bytes) {
   let ended;
   const outcome = new Promise(resolve => { settle = resolve; });
   const state = {args, running: false, exited: false, ended: new Promise(resolve => { ended = resolve; })};
+  // However the instance ends (its exit, a failed load, an abort), the next can start.
+  const end = status => {
+    state.exited = true;
+    state.running = false;
+    ended(status);
+    settle(status);
+  };
   const module = {
     canvas,
     arguments: args.slice(),
@@ -132,7 +139,7 @@ async function run(args, bytes) {
     printErr: say,
     instantiateWasm(imports, receive) {
       compile().then(wasm => WebAssembly.instantiate(wasm, imports).then(instance => receive(instance, wasm)))
-        .catch(err => { say(reasonOf(err)); state.exited = true; ended(1); settle(1); });
+        .catch(err => { say(reasonOf(err)); end(1); });
       return {};
     },
     preRun: [m => {
@@ -149,18 +156,14 @@ async function run(args, bytes) {
         settle('running');
       }
     },
-    onExit(status) {
-      state.exited = true;
-      state.running = false;
-      ended(status);
-      settle(status);
-    },
+    onExit: end,
+    onAbort: () => end(1),
     storeFile: path => storeSaved(module, path),
   };
   state.module = module;
   program = state;
   document.body.dataset.runs = String(++runs);
-  make(module).catch(err => { say(reasonOf(err)); });
+  make(module).catch(err => { say(reasonOf(err)); end(1); });
   return outcome;
 }
 

@@ -6,6 +6,7 @@
 'use strict';
 const {test, before, after} = require('node:test');
 const assert = require('node:assert');
+const {execFileSync} = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
@@ -280,4 +281,41 @@ test('files on the disk: F2 writes the opened file and the one saved there; a re
   expected[2] = 1;
   assert.deepStrictEqual(await diskFile(page, 'saved.spr'), expected);
   await visitor.context.close();
+});
+
+test('a new version of the site takes over whole, once no tab runs the old one', async () => {
+  const copy = fs.mkdtempSync(path.join(os.tmpdir(), 'web-site-'));
+  fs.cpSync(site, copy, {recursive: true});
+  const own = await web.openSite(copy);
+  const context = await own.browser.createBrowserContext();
+  const text = (page, name) => page.evaluate(async n => (await fetch(n)).text(), name);
+  const old = await context.newPage();
+  await old.goto(own.base + 'pixmend.html');
+  await old.waitForFunction(() => navigator.serviceWorker.controller, {timeout: 60000, polling: 50});
+
+  // The next version changes two files; the build writes its service worker anew.
+  const cached = Object.keys(JSON.parse(/const files = (\{[^}]*\});/.exec(
+    fs.readFileSync(path.join(copy, 'sw.js'), 'utf8'))[1]));
+  for (const name of ['editor.js', 'site.css'])
+    fs.appendFileSync(path.join(copy, name), '\n/* the next version */\n');
+  execFileSync('node', [path.join(__dirname, '../../web/make-sw.js'), path.join(__dirname, '../../web/sw.js'), copy,
+                        ...cached]);
+  const second = await context.newPage();
+  await second.goto(own.base + 'pixmend.html');
+  await web.waitForEditor(second);
+  for (const name of ['editor.js', 'site.css'])
+    assert.doesNotMatch(await text(second, name), /the next version/, name); // the old version, whole
+  await second.waitForFunction(async () => (await navigator.serviceWorker.getRegistration()).waiting,
+                               {timeout: 60000, polling: 50});
+  await old.close();
+  await second.close();
+
+  const fresh = await context.newPage();
+  await fresh.goto(own.base + 'pixmend.html');
+  await web.waitForEditor(fresh);
+  for (const name of ['editor.js', 'site.css'])
+    assert.match(await text(fresh, name), /the next version/, name);
+  assert.strictEqual((await fresh.evaluate(() => caches.keys())).length, 1);
+  await own.close();
+  fs.rmSync(copy, {recursive: true});
 });
