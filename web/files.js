@@ -71,6 +71,9 @@ async function placeIn(store, name, bytes, saved) {
 // The files of the old site, kept by its in-memory file system's mirror in the database
 // named after its folder (FILE_DATA: one record per path, {timestamp, mode, contents}).
 async function oldFiles(editor) {
+  // Listing the databases is quicker than opening one that is not there, where it exists.
+  if (indexedDB.databases && !(await indexedDB.databases()).some(found => found.name === '/' + editor))
+    return [];
   const request = indexedDB.open('/' + editor);
   // Opening creates a database that is not there: abort that, there is nothing to move.
   request.onupgradeneeded = () => request.transaction.abort();
