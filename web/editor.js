@@ -115,16 +115,17 @@ async function stopProgram() {
   await running.ended;
 }
 
-// Starts the program with `args`, the file args[0] holding `bytes` (none for a new file).
-// Resolves to 'running' once it has drawn and waits for keys, or to its exit status.
-async function run(args, bytes) {
+// Starts the program on `file`: {args, bytes}, the file args[0] holding `bytes` (none for
+// a new file), or a promise of them, which the instance waits for as it loads. Resolves to
+// 'running' once the program has drawn and waits for keys, or to its exit status.
+async function run(file) {
   await stopProgram();
   const make = await loadFactory();
   const canvas = freshCanvas();
   let settle;
   let ended;
   const outcome = new Promise(resolve => { settle = resolve; });
-  const state = {args, running: false, exited: false, ended: new Promise(resolve => { ended = resolve; })};
+  const state = {args: null, running: false, exited: false, ended: new Promise(resolve => { ended = resolve; })};
   // However the instance ends (its exit, a failed load, an abort), the next can start.
   const end = status => {
     state.exited = true;
@@ -134,7 +135,7 @@ async function run(args, bytes) {
   };
   const module = {
     canvas,
-    arguments: args.slice(),
+    arguments: [],
     print: say,
     printErr: say,
     instantiateWasm(imports, receive) {
@@ -147,8 +148,13 @@ async function run(args, bytes) {
       m.ENV.SDL_EMSCRIPTEN_KEYBOARD_ELEMENT = '#canvas';
       m.FS.mkdir(folder);
       m.FS.chdir(folder);
-      if (bytes)
-        m.FS.writeFile(folder + '/' + args[0], bytes);
+      m.addRunDependency('file');
+      Promise.resolve(file).then(({args, bytes}) => {
+        state.args = args;
+        m.arguments.push(...args); // the array main's argv is made from
+        if (bytes)
+          m.FS.writeFile(folder + '/' + args[0], bytes);
+      }).catch(err => say(reasonOf(err))).finally(() => m.removeRunDependency('file'));
     }],
     onWait() {
       if (!state.running) {
@@ -200,8 +206,9 @@ function showEditing() {
 
 // Runs the program on `args` and, when it refuses them, goes back to the last file it took
 // (or, with none, to the sample), so that the page always ends with a working editor.
-async function start(args, bytes, fallBack = true) {
-  const outcome = await run(args, bytes);
+async function start(file, fallBack = true) {
+  const outcome = await run(file);
+  const {args, bytes} = await file;
   if (outcome === 'running') {
     current = args[0];
     lastGood = {args, bytes};
@@ -217,10 +224,11 @@ async function start(args, bytes, fallBack = true) {
     return false;
   if (lastGood) {
     const stored = await files.get(editor, lastGood.args[0]).catch(() => null);
-    await start(lastGood.args, stored && lastGood.args.length === 1 ? stored.bytes : lastGood.bytes, false);
+    await start({args: lastGood.args, bytes: stored && lastGood.args.length === 1 ? stored.bytes : lastGood.bytes},
+                false);
   } else {
     const sample = await fetchSample();
-    await start([await files.add(editor, page.sample, sample)], sample, false);
+    await start({args: [await files.add(editor, page.sample, sample)], bytes: sample}, false);
   }
   return false;
 }
@@ -237,13 +245,13 @@ async function openBytes(name, bytes) {
   const refusal = refusalOf(bytes);
   if (refusal) {
     say(`${name} cannot be opened: ${refusal}.`);
-    await start([name], bytes);
+    await start({args: [name], bytes});
     return null;
   }
   const stored = await files.add(editor, name, bytes);
   if (stored !== name)
     say(`${name} in this browser holds other work; this copy is ${stored}.`);
-  return (await start([stored], bytes)) ? stored : null;
+  return (await start({args: [stored], bytes})) ? stored : null;
 }
 
 async function openStored(name) {
@@ -253,7 +261,7 @@ async function openStored(name) {
     refreshList();
     return;
   }
-  await start([name], record.bytes);
+  await start({args: [name], bytes: record.bytes});
 }
 
 async function fetchSample() {
@@ -280,12 +288,14 @@ async function newFile() {
   if (name !== wanted)
     say(`${wanted} in this browser holds other work; the new file is ${name}.`);
   // A second argument starts the font blank; the sprite's are its width and height.
-  await start(editor === 'pixmend' ? [name, String(Number($('width').value)), String(Number($('height').value))] :
-                                     [name, 'new'], null);
+  await start({args: editor === 'pixmend' ?
+                 [name, String(Number($('width').value)), String(Number($('height').value))] : [name, 'new'],
+               bytes: null});
 }
 
-// What the page opens by itself: the file saved last, else a copy of the sample.
-async function firstStart() {
+// What the page opens by itself: the file saved last, else a copy of the sample. The
+// program loads while the storage is read.
+async function choose() {
   const sample = fetchSample(); // needed on a first visit only, fetched meanwhile
   sample.catch(() => {});
   try {
@@ -293,12 +303,16 @@ async function firstStart() {
   } catch (err) {
     say(`The files of the earlier version of this site could not be read: ${reasonOf(err)}`);
   }
-  const stored = await files.list(editor);
-  stored.sort((a, b) => b.saved - a.saved);
-  for (const record of stored.slice(0, 1))
-    if (!refusalOf(record.bytes) && await start([record.name], record.bytes))
-      return;
-  await openBytes(page.sample, await sample);
+  try {
+    const stored = (await files.list(editor)).filter(record => !refusalOf(record.bytes));
+    stored.sort((a, b) => b.saved - a.saved);
+    if (stored.length)
+      return {args: [stored[0].name], bytes: stored[0].bytes};
+    return {args: [await files.add(editor, page.sample, await sample)], bytes: await sample};
+  } catch (err) {
+    say(`This browser's storage could not be read: ${reasonOf(err)}`);
+    return {args: [page.sample], bytes: await sample};
+  }
 }
 
 // ---- The list of files in this browser
@@ -593,9 +607,8 @@ window.editorPage = {
   get runs() { return runs; },
 };
 
-// The program's script and WebAssembly load while the storage is read.
-loadFactory().catch(() => {});
+// The program's WebAssembly compiles while its script loads.
 compile().catch(() => {});
-act(firstStart);
+act(() => start(choose()));
 refreshList();
 })();
