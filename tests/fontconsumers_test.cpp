@@ -52,7 +52,7 @@ protected:
     {
         std::string why;
         if (!start_x_server(why))
-            GTEST_SKIP() << "no X server: " << why;
+            SKIP_OR_FAIL("no X server: " + why);
         write_file(fonts.file("lop.fnt"), write_font_file(lopsided_font()));
     }
     // Converts the test font into `output`, a path in `folder`.

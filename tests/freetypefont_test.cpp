@@ -2,6 +2,7 @@
 #include "formats/charset.hpp"
 #include "formats/freetypefont.hpp"
 #include "formats/gzipdata.hpp"
+#include "art/words.hpp"
 #include "support.hpp"
 #include "formats/truetype.hpp"
 
@@ -33,6 +34,22 @@ std::string glyph_text(const fontchar& glyph)
         text += '\n';
     }
     return text;
+}
+
+const charset& code_page(const char* name)
+{
+    const charset* found = nullptr;
+    EXPECT_EQ(find_charset(name, found), "") << name;
+    return found ? *found : latin1_charset;
+}
+
+// Reads through FreeType expecting no warning.
+std::string read_font(const bytes& data, const charset& set, std::optional<std::uint32_t> size, struct font& got)
+{
+    std::string warning;
+    const std::string problem = read_freetype_font(data, set, size, got, warning);
+    EXPECT_EQ(warning, "");
+    return problem;
 }
 
 bytes gzipped(const bytes& data)
@@ -171,37 +188,70 @@ TEST(FreeTypeFont, WindowsFontStrikesCodePagesAndPlacement)
     const bytes fon = windows_fon({windows_fnt(tall), windows_fnt(face_of(eight, 8, 7))});
 
     struct font got {};
-    ASSERT_EQ(read_freetype_font(fon, cp437_charset, std::nullopt, got), "");
+    ASSERT_EQ(read_font(fon, code_page("cp437"), std::nullopt, got), "");
     expect_same_font(got, eight, "an OEM font read as cp437");
-    ASSERT_EQ(read_freetype_font(windows_fnt(face_of(eight, 8, 7)), cp437_charset, std::nullopt, got), "");
+    ASSERT_EQ(read_font(windows_fnt(face_of(eight, 8, 7)), code_page("cp437"), std::nullopt, got), "");
     expect_same_font(got, eight, "a bare FNT");
 
-    // Read as latin1, each glyph moves to the code of its character there.
-    struct font moved {};
-    for (std::size_t code = 0; code < 256; ++code)
-        if (const auto own = code_of(cp437_charset, static_cast<char32_t>(code)))
-            moved.chr[code] = eight.chr[*own];
-    ASSERT_EQ(read_freetype_font(fon, latin1_charset, std::nullopt, got), "");
-    expect_same_font(got, moved, "an OEM font read as latin1");
-    EXPECT_EQ(got.chr[0xE9].bitmap, eight.chr[0x82].bitmap); // e acute
-
     const struct font before = got;
-    EXPECT_EQ(read_freetype_font(fon, cp437_charset, 10, got),
+    EXPECT_EQ(read_font(fon, code_page("cp437"), 10, got),
               "glyph 0x67 (U+0067) does not fit the 8 x 8 cell: its pixels span columns 0 to 7 and rows 0 to 9, "
               "row 0 being the font's ascent above the baseline");
-    EXPECT_EQ(read_freetype_font(fon, cp437_charset, 12, got),
+    EXPECT_EQ(read_font(fon, code_page("cp437"), 12, got),
               "the font has no strike 12 pixels high; its strikes are 8, 10 pixels high");
-    EXPECT_EQ(read_freetype_font(windows_fon({windows_fnt(tall)}), cp437_charset, std::nullopt, got),
+    EXPECT_EQ(read_font(windows_fon({windows_fnt(tall)}), code_page("cp437"), std::nullopt, got),
               "every strike of the font is taller than the 8 x 8 cell (10 pixels high); choose one with --size");
     expect_same_font(got, before, "after failures");
 }
 
+// A Windows font of each kind of code page, read into other pages: code b gets the glyph
+// of the character the chosen page puts at b, wherever the font's own page holds it;
+// the rest are blank, and the warning counts those that are not control characters.
+TEST(FreeTypeFont, WindowsFontsAreMappedThroughUnicodeIntoTheChosenPage)
+{
+    const struct font eight = random_font(5);
+    const std::pair<std::uint8_t, const char*> fonts[] = {{0, "cp1252"}, {255, "cp437"}, {204, "cp1251"}};
+    for (const auto& [id, own_name] : fonts)
+        for (const char* target_name : {"latin1", "cp437", "cp1252", "cp1251", "koi8-r"}) {
+            SCOPED_TRACE(std::string(own_name) + " font read as " + target_name);
+            const charset& own = code_page(own_name);
+            const charset& target = code_page(target_name);
+            struct font expected {};
+            std::uint32_t missing = 0;
+            for (std::size_t code = 0; code < 256; ++code) {
+                const char32_t point = target.code_points[code];
+                if (const auto at = code_of(own, point))
+                    expected.chr[code] = eight.chr[*at];
+                else if (point != no_character && !is_control(point))
+                    ++missing;
+            }
+            fnt_face face = face_of(eight, 8, 7);
+            face.charset = id;
+            struct font got {};
+            std::string warning;
+            ASSERT_EQ(read_freetype_font(windows_fnt(face), target, std::nullopt, got, warning), "");
+            expect_same_font(got, expected, "");
+            EXPECT_EQ(warning, missing == 0 ? "" : "the font lacks " + std::to_string(missing) + " characters of " +
+                                                      target_name + "; their glyphs are left blank");
+        }
+    // The bullet and the florin of an ANSI font, where cp437 puts them.
+    fnt_face ansi = face_of(eight, 8, 7);
+    ansi.charset = 0;
+    struct font got {};
+    std::string warning;
+    ASSERT_EQ(read_freetype_font(windows_fnt(ansi), code_page("cp437"), std::nullopt, got, warning), "");
+    EXPECT_EQ(got.chr[0x07].bitmap, eight.chr[0x95].bitmap);
+    EXPECT_EQ(got.chr[0x9F].bitmap, eight.chr[0x83].bitmap);
+}
+
 // Debian's own X fonts: FreeType's glyphs must be the ones pcf2bdf dumps and the BDF
-// reader places, in a Unicode font and in one with its own code page.
+// reader places, in a Unicode font and in ones with their own code page, read into it.
 TEST(FreeTypeFont, DebianPcfFontsMatchTheirBdfDumps)
 {
     temp_dir dir;
-    for (const std::string name : {"5x8", "5x8-KOI8-R"}) {
+    const std::pair<std::string, const char*> fonts[] = {
+        {"5x8", "latin1"}, {"5x8-KOI8-R", "koi8-r"}, {"5x8-ISO8859-2", "iso-8859-2"}};
+    for (const auto& [name, page] : fonts) {
         SCOPED_TRACE(name);
         const std::string path = "/usr/share/fonts/X11/misc/" + name + ".pcf.gz";
         const bytes pcf = read_file(path);
@@ -213,15 +263,34 @@ TEST(FreeTypeFont, DebianPcfFontsMatchTheirBdfDumps)
         ASSERT_NE(expected.chr['A'].bitmap, fontchar{}.bitmap);
 
         struct font got {};
-        ASSERT_EQ(read_freetype_font(pcf, latin1_charset, std::nullopt, got), "");
+        ASSERT_EQ(read_font(pcf, code_page(page), std::nullopt, got), "");
         expect_same_font(got, expected, name);
+        // The BDF reader maps the dump through its charset properties as FreeType maps the font.
+        for (const char* target : {"cp437", "cp866", "koi8-r", "latin1"}) {
+            struct font from_bdf {};
+            std::string freetype_warning, bdf_warning;
+            ASSERT_EQ(read_freetype_font(pcf, code_page(target), std::nullopt, got, freetype_warning), "");
+            ASSERT_EQ(read_bdf(read_file(dir.file("dump.bdf")), code_page(target), from_bdf, bdf_warning), "");
+            expect_same_font(from_bdf, got, name + " read as " + target);
+            EXPECT_EQ(bdf_warning, freetype_warning) << target;
+        }
+        if (name == "5x8-KOI8-R") {
+            // Its Cyrillic goes where cp866 has it, and nowhere near latin1's letters.
+            std::string warning;
+            ASSERT_EQ(read_freetype_font(pcf, code_page("cp866"), std::nullopt, got, warning), "");
+            EXPECT_EQ(got.chr[0x80].bitmap, expected.chr[0xE1].bitmap); // CYRILLIC CAPITAL A
+            EXPECT_EQ(got.chr[0xA0].bitmap, expected.chr[0xC1].bitmap); // cyrillic small a
+            ASSERT_EQ(read_freetype_font(pcf, latin1_charset, std::nullopt, got, warning), "");
+            EXPECT_EQ(got.chr[0xC0].bitmap, fontchar{}.bitmap);
+            EXPECT_EQ(warning, "the font lacks 90 characters of latin1; their glyphs are left blank");
+        }
         if (name != "5x8")
             continue;
         // Through cp437, every character below U+0100 is the same glyph, and the box
         // drawing that latin1 lacks comes in too.
-        ASSERT_EQ(read_freetype_font(pcf, cp437_charset, std::nullopt, got), "");
+        ASSERT_EQ(read_font(pcf, code_page("cp437"), std::nullopt, got), "");
         for (std::size_t code = 0; code < 256; ++code) {
-            if (const char32_t point = cp437_charset.code_points[code]; point < 256) {
+            if (const char32_t point = code_page("cp437").code_points[code]; point < 256) {
                 EXPECT_EQ(got.chr[code].bitmap, expected.chr[point].bitmap) << code;
             }
         }
@@ -243,18 +312,18 @@ TEST(FreeTypeFont, PcfFromBdftopcfRoundTripsAndDamageIsRefused)
     const bytes pcf = read_file(dir.file("font.pcf"));
 
     struct font got {};
-    ASSERT_EQ(read_freetype_font(pcf, latin1_charset, std::nullopt, got), "");
+    ASSERT_EQ(read_font(pcf, latin1_charset, std::nullopt, got), "");
     expect_same_font(got, original, "PCF");
     got = {};
-    ASSERT_EQ(read_freetype_font(gzipped(pcf), latin1_charset, std::nullopt, got), "");
+    ASSERT_EQ(read_font(gzipped(pcf), latin1_charset, std::nullopt, got), "");
     expect_same_font(got, original, "gzipped PCF");
 
-    EXPECT_NE(read_freetype_font(bytes(pcf.begin(), pcf.begin() + pcf.size() / 2), latin1_charset, std::nullopt, got), "");
-    EXPECT_EQ(read_freetype_font(bytes(100, 'x'), latin1_charset, std::nullopt, got),
+    EXPECT_NE(read_font(bytes(pcf.begin(), pcf.begin() + pcf.size() / 2), latin1_charset, std::nullopt, got), "");
+    EXPECT_EQ(read_font(bytes(100, 'x'), latin1_charset, std::nullopt, got),
               "the file ends early or is not a font that FreeType can read (FreeType error 0x55)");
-    EXPECT_EQ(read_freetype_font(gzipped(gzipped(pcf)), latin1_charset, std::nullopt, got),
+    EXPECT_EQ(read_font(gzipped(gzipped(pcf)), latin1_charset, std::nullopt, got),
               "the font is compressed again inside, or with compress or bzip2; decompress it first");
-    EXPECT_EQ(read_freetype_font(pcf, latin1_charset, 0, got), "the size must be 1 to 64 pixels");
+    EXPECT_EQ(read_font(pcf, latin1_charset, 0, got), "the size must be 1 to 64 pixels");
     expect_same_font(got, original, "after failures");
 }
 
@@ -263,15 +332,104 @@ TEST(FreeTypeFont, PcfFromBdftopcfRoundTripsAndDamageIsRefused)
 TEST(FreeTypeFont, TrueTypeRoundTripsAtEightPixels)
 {
     const struct font original = random_font(4);
-    for (const charset* set : all_charsets()) {
+    for (const charset* set : {&latin1_charset, &code_page("cp437")}) {
         SCOPED_TRACE(set->name);
         const bytes ttf = write_truetype(original, *set, "Lopsided");
         struct font got {};
-        ASSERT_EQ(read_freetype_font(ttf, *set, std::nullopt, got), "");
+        ASSERT_EQ(read_font(ttf, *set, std::nullopt, got), "");
         EXPECT_EQ(write_font_file(got), write_font_file(original));
-        EXPECT_EQ(read_freetype_font(ttf, *set, 16, got).substr(0, 50),
+        EXPECT_EQ(read_font(ttf, *set, 16, got).substr(0, 50),
                   "glyph 0x00 (U+0000) does not fit the 8 x 8 cell: i");
     }
+}
+
+// A TrueType font made by fontTools whose grave accent lies wholly above the ascent and
+// whose tilde lies below the cell: the grave is named, being first in code order.
+TEST(FreeTypeFont, AGlyphOutsideTheCellOnAnySideIsNamedFirstInCodeOrder)
+{
+    const temp_dir dir;
+    const char* script = R"(import sys
+from fontTools.fontBuilder import FontBuilder
+from fontTools.pens.ttGlyphPen import TTGlyphPen
+def box(x0, y0, x1, y1):
+    pen = TTGlyphPen(None)
+    pen.moveTo((x0, y0)); pen.lineTo((x0, y1)); pen.lineTo((x1, y1)); pen.lineTo((x1, y0)); pen.closePath()
+    return pen.glyph()
+boxes = {".notdef": (0, 0, 512, 512), "A": (128, 0, 512, 768), "grave": (256, 1024, 512, 1152),
+         "asciitilde": (128, -384, 512, -256)}
+builder = FontBuilder(1024, isTTF=True)
+builder.setupGlyphOrder(list(boxes))
+builder.setupCharacterMap({0x41: "A", 0x60: "grave", 0x7E: "asciitilde"})
+builder.setupGlyf({name: box(*b) for name, b in boxes.items()})
+builder.setupHorizontalMetrics({name: (1024, b[0]) for name, b in boxes.items()})
+builder.setupHorizontalHeader(ascent=896, descent=-128)
+builder.setupNameTable({"familyName": "Above", "styleName": "Regular"})
+builder.setupOS2(sTypoAscender=896, sTypoDescender=-128, usWinAscent=896, usWinDescent=128)
+builder.setupPost()
+builder.save(sys.argv[1])
+)";
+    const finished_run made = run_program({"/usr/bin/python3", "-c", script, dir.file("above.ttf")}, dir.path);
+    ASSERT_EQ(made.status, 0) << made.errors;
+    struct font got {};
+    std::string warning;
+    EXPECT_EQ(read_freetype_font(read_file(dir.file("above.ttf")), latin1_charset, std::nullopt, got, warning),
+              "glyph 0x60 (U+0060) does not fit the 8 x 8 cell: its pixels span columns 2 to 3 and rows -2 to -2, "
+              "row 0 being the font's ascent above the baseline");
+
+    // Debian's 9-pixel Courier: FreeType puts its grave at rows -2 and -1.
+    const std::string courier = "/usr/share/fonts/X11/75dpi/courB08.pcf.gz";
+    const bytes pcf = read_file(courier);
+    ASSERT_FALSE(pcf.empty()) << courier << " is missing; scripts/setup installs xfonts-75dpi";
+    EXPECT_EQ(read_freetype_font(pcf, latin1_charset, 9, got, warning),
+              "glyph 0x60 (U+0060) does not fit the 8 x 8 cell: its pixels span columns 2 to 3 and rows -2 to -1, "
+              "row 0 being the font's ascent above the baseline");
+}
+
+// A gzipped font may unpack to what FreeType reads: unifont's 16-pixel strike comes in
+// and is refused for its height, not for the console fonts' smaller limit.
+TEST(FreeTypeFont, GzippedFontsUnpackToFreeTypesLimitAndLimitsAreSaidInMebibytes)
+{
+    const std::string unifont = "/usr/share/fonts/X11/misc/unifont.pcf.gz";
+    const bytes packed = read_file(unifont);
+    ASSERT_FALSE(packed.empty()) << unifont << " is missing; scripts/setup installs xfonts-unifont";
+    bytes plain;
+    EXPECT_EQ(gunzip(packed, plain), "the gzip data decompresses to more than 4 MiB");
+    struct font got {};
+    EXPECT_EQ(read_font(packed, latin1_charset, std::nullopt, got),
+              "every strike of the font is taller than the 8 x 8 cell (16 pixels high); choose one with --size");
+    EXPECT_EQ(read_font(packed, latin1_charset, 16, got).substr(0, 64),
+              "glyph 0x00 (U+0000) does not fit the 8 x 8 cell: its pixels span");
+
+    const bytes too_large = gzipped(bytes(max_freetype_input + 1));
+    EXPECT_EQ(gunzip(too_large, plain, max_freetype_input), "the gzip data decompresses to more than 64 MiB");
+    EXPECT_EQ(read_font(too_large, latin1_charset, std::nullopt, got),
+              "the gzip data decompresses to more than 64 MiB");
+    EXPECT_EQ(byte_size(std::size_t{16} << 10), "16 KiB");
+    EXPECT_EQ(byte_size(1536), "1536 bytes");
+    EXPECT_EQ(byte_size(1), "1 byte");
+}
+
+// A font written as BDF in a code page names it, and FreeType, reading the compiled
+// font, maps its glyphs through that page into another.
+TEST(FreeTypeFont, BdfNamesItsCodePageAndFreeTypeFollowsIt)
+{
+    const struct font original = random_font(6);
+    const temp_dir dir;
+    const bytes bdf = write_bdf(original, "Paged", code_page("koi8-r"));
+    const std::string text(bdf.begin(), bdf.end());
+    EXPECT_NE(text.find("CHARSET_REGISTRY \"KOI8\"\nCHARSET_ENCODING \"R\"\n"), std::string::npos);
+    EXPECT_NE(text.find("-c-80-koi8-r\n"), std::string::npos);
+    write_file(dir.file("paged.bdf"), bdf);
+    const finished_run made =
+        run_program({"/usr/bin/bdftopcf", "-o", dir.file("paged.pcf"), dir.file("paged.bdf")}, dir.path);
+    ASSERT_EQ(made.status, 0) << made.errors;
+    const bytes pcf = read_file(dir.file("paged.pcf"));
+    struct font got {};
+    ASSERT_EQ(read_font(pcf, code_page("koi8-r"), std::nullopt, got), "");
+    expect_same_font(got, original, "read in its own page");
+    std::string warning;
+    ASSERT_EQ(read_freetype_font(pcf, code_page("cp866"), std::nullopt, got, warning), "");
+    EXPECT_EQ(got.chr[0x80].bitmap, original.chr[0xE1].bitmap); // CYRILLIC CAPITAL A
 }
 
 } // namespace

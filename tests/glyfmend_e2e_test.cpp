@@ -116,7 +116,7 @@ protected:
     {
         std::string why;
         if (!start_x_server(why))
-            GTEST_SKIP() << why;
+            SKIP_OR_FAIL(why);
         ASSERT_EQ(default_font().size(), 2048u);
     }
 };
@@ -317,7 +317,7 @@ TEST_F(Glyfmend, AFailedSaveOnAFullFileSystemKeepsTheOldFileAndTheEditorGoesOn)
 {
     tmpfs_mount disk("size=64k");
     if (!disk.mounted)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+        SKIP_OR_FAIL(disk.why);
     const std::string path = disk.file("font.fnt");
     const bytes old_font = default_font();
     write_file(path, old_font);
@@ -344,7 +344,7 @@ TEST_F(Glyfmend, AFailedSaveOnAReadOnlyFolderKeepsTheOldFileAndTheEditorGoesOn)
 {
     tmpfs_mount disk("size=64k");
     if (!disk.mounted)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+        SKIP_OR_FAIL(disk.why);
     const std::string path = disk.file("font.fnt");
     const bytes old_font = default_font();
     write_file(path, old_font);

@@ -58,7 +58,7 @@ TEST(PixconvTables, EveryOptionIsAcceptedWhereItDoesSomethingAndRefusedElsewhere
         {{"--name", "Title Font", "a.fnt", "b.h"}, "--name takes a C identifier for a C header, not 'Title Font'"},
         {{"--font", "a.fnt", "b.bdf"}, "--font does nothing here: the file names say what the data is"},
         {{"--scale", "65", "a.fnt", "b.png"}, "--scale takes a whole number from 1 to 64, not '65'"},
-        {{"--nearest", "a.png", "b.fnt"}, "--nearest applies to a PNG read as a sprite"},
+        {{"--nearest", "a.png", "b.fnt"}, "--nearest applies to a PNG or GIF read as a sprite"},
         {{"--invert", "a.spr", "b.png"}, "--invert applies to a PNG read as a font sheet"},
         {{"--psf1", "a.psf", "b.bdf"}, "--psf1 applies to a PSF output"},
         {{"--name", "x", "a.h", "b.fnt"}, "a.h: a C header can be written, not read"},

@@ -88,7 +88,7 @@ protected:
     {
         std::string why;
         if (!start_x_server(why))
-            GTEST_SKIP() << why;
+            SKIP_OR_FAIL(why);
     }
 
     finished_run run(const std::vector<std::string>& args) const
@@ -330,7 +330,7 @@ TEST_F(Pixmend, ASaveIntoAFullFileSystemKeepsTheOldFileAndEditingGoesOn)
 {
     tmpfs_mount disk("size=64k");
     if (!disk.mounted)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+        SKIP_OR_FAIL(disk.why);
     const std::string path = disk.file("hero.spr");
     write_file(path, hero());
     disk.fill_up();
@@ -358,7 +358,7 @@ TEST_F(Pixmend, ASaveIntoAReadOnlyFolderKeepsTheOldFileAndEditingGoesOn)
 {
     tmpfs_mount disk("size=64k");
     if (!disk.mounted)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+        SKIP_OR_FAIL(disk.why);
     const std::string path = disk.file("hero.spr");
     write_file(path, hero());
     ASSERT_TRUE(disk.remount_read_only());

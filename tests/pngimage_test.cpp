@@ -8,6 +8,7 @@
 #include <spng.h>
 #include <zlib.h>
 
+#include <array>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -369,3 +370,52 @@ TEST(PngImage, DecoderFailuresAreSaidInPlainWords)
 }
 
 } // namespace
+
+TEST(PngSprite, AStrayPixelAnywhereInAnEnlargedSpriteNamesItsBlock)
+{
+    // The sprite palette, so that rows are read as runs of bytes, plain or interlaced.
+    std::vector<std::uint32_t> palette;
+    spng_trns trns{};
+    trns.n_type3_entries = 256;
+    for (std::uint32_t v = 0; v < 256; ++v) {
+        palette.push_back(v == transparent ? 0 : rgbx_of(static_cast<std::uint8_t>(v)) >> 8);
+        trns.type3_alpha[v] = v == transparent ? 0 : 255;
+    }
+    std::mt19937 random(19);
+    for (int round = 0; round < 60; ++round) {
+        const std::uint32_t scale = 1 + random() % 5;
+        const std::uint32_t columns = 1 + random() % 9;
+        const std::uint32_t rows = 1 + random() % 9;
+        const std::uint32_t width = columns * scale;
+        const std::uint32_t height = rows * scale;
+        bytes sprite(columns * rows);
+        for (std::uint8_t& value : sprite)
+            value = static_cast<std::uint8_t>(random() % 17 == 16 ? transparent : random() % 16);
+        bytes picture(std::size_t{width} * height);
+        for (std::uint32_t y = 0; y < height; ++y)
+            for (std::uint32_t x = 0; x < width; ++x)
+                picture[y * width + x] = sprite[(y / scale) * columns + x / scale];
+        const bool interlaced = round % 3 == 0;
+        bytes read;
+        ASSERT_EQ(read_sprite(make_png(width, height, SPNG_COLOR_TYPE_INDEXED, 8, picture, palette, &trns, interlaced),
+                              scale, false, read),
+                  "");
+        EXPECT_EQ(read, sprite);
+        if (scale == 1)
+            continue;
+        const std::uint32_t x = random() % width;
+        const std::uint32_t y = random() % height;
+        picture[y * width + x] ^= 1;
+        const bytes stray = make_png(width, height, SPNG_COLOR_TYPE_INDEXED, 8, picture, palette, &trns, interlaced);
+        const std::string block = std::to_string(scale) + " x " + std::to_string(scale) + " block at (" +
+                                  std::to_string(x / scale * scale) + ", " + std::to_string(y / scale * scale) + ")";
+        EXPECT_EQ(read_sprite(stray, scale, false, read), "the " + block + " is not of one colour")
+            << "stray pixel (" << x << ", " << y << ") interlaced " << interlaced;
+        // The same through a sheet's areas: two frames sharing the stray pixel's block
+        // blame it in the first of them, whose corner is the picture's.
+        const image_area whole{0, 0, width, height};
+        const std::array<image_area, 2> areas = {whole, whole};
+        std::vector<bytes> values;
+        EXPECT_EQ(read_png_areas(stray, scale, false, areas, values), "the " + block + " is not of one colour");
+    }
+}

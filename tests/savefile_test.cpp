@@ -109,7 +109,7 @@ TEST(ReplaceFile, AFullFileSystemLeavesTheOldFileWhole)
 {
     tmpfs_mount disk("size=64k");
     if (!disk.mounted)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+        SKIP_OR_FAIL(disk.why);
     const std::string target = disk.file("sprite.spr");
     write_file(target, old_contents);
     disk.fill_up();
@@ -124,7 +124,7 @@ TEST(ReplaceFile, AReadOnlyFolderLeavesTheOldFileWhole)
 {
     tmpfs_mount disk("size=64k");
     if (!disk.mounted)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+        SKIP_OR_FAIL(disk.why);
     const std::string target = disk.file("font.fnt");
     write_file(target, old_contents);
     ASSERT_TRUE(disk.remount_read_only());
@@ -137,7 +137,7 @@ TEST(ReplaceFile, AFolderThatRefusesNewFilesGetsTheTargetRewrittenInPlace)
 {
     tmpfs_mount disk("size=64k,nr_inodes=8");
     if (!disk.mounted)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+        SKIP_OR_FAIL(disk.why);
     const std::string target = disk.file("sprite.spr");
     write_file(target, old_contents);
     chmod(target.c_str(), 0640);
@@ -270,7 +270,7 @@ TEST(ReplaceFiles, AllOrNoneWhenTheDiskFillsPartWay)
 {
     tmpfs_mount disk("size=64k");
     if (!disk.mounted)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+        SKIP_OR_FAIL(disk.why);
     const std::string first = disk.file("a.png");
     const std::string second = disk.file("a.json");
     write_file(first, old_contents);
@@ -289,4 +289,37 @@ TEST(ReplaceFiles, AllOrNoneWhenTheDiskFillsPartWay)
     EXPECT_EQ(read_file(first), small);
     EXPECT_EQ(read_file(second), bytes(50, 2));
     EXPECT_EQ(list_dir(disk.path).size(), 2u);
+}
+
+TEST(ReplaceFiles, TheSecondFileFailingLeavesTheFirstAsItWasAndAFifoIsFed)
+{
+    temp_dir dir;
+    const std::string first = dir.file("a.fnt");
+    const std::string folder = dir.file("a_0.png");
+    write_file(first, old_contents);
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    std::vector<new_file> files = {{first.c_str(), new_contents.data(), new_contents.size()},
+                                   {folder.c_str(), new_contents.data(), new_contents.size()}};
+    std::size_t failed = 9;
+    EXPECT_EQ(replace_files(files, failed), 1);
+    EXPECT_EQ(failed, 1u);
+    EXPECT_EQ(errno, EISDIR);
+    EXPECT_EQ(read_file(first), old_contents);
+    EXPECT_EQ(sorted_names(dir.path), (std::vector<std::string>{"a.fnt", "a_0.png"}));
+
+    // A FIFO in a set gets its bytes as a stream and stays a FIFO; the rest are renamed.
+    const std::string fifo = dir.file("b.fnt");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const std::string second = dir.file("b_0.png");
+    files = {{second.c_str(), old_contents.data(), old_contents.size()},
+             {fifo.c_str(), new_contents.data(), new_contents.size()}};
+    EXPECT_EQ(replace_files(files, failed), 0);
+    std::uint8_t got[16] = {};
+    EXPECT_EQ(read(reader, got, sizeof got), static_cast<ssize_t>(new_contents.size()));
+    EXPECT_EQ(bytes(got, got + new_contents.size()), new_contents);
+    close(reader);
+    EXPECT_EQ(type_of(fifo), static_cast<mode_t>(S_IFIFO));
+    EXPECT_EQ(read_file(second), old_contents);
 }

@@ -46,7 +46,7 @@ protected:
     {
         std::string why;
         if (!start_x_server(why))
-            GTEST_SKIP() << why;
+            SKIP_OR_FAIL(why);
         ASSERT_EQ(init_screen_sdl("Screen test"), 0);
         dbuff.fill(0);
         // Start from an empty queue, so that every get_input below takes exactly one pass.
@@ -140,7 +140,7 @@ protected:
     {
         std::string why;
         if (!start_x_server(why))
-            GTEST_SKIP() << why;
+            SKIP_OR_FAIL(why);
     }
 };
 

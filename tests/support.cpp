@@ -253,11 +253,20 @@ std::vector<std::string> list_dir(const std::string& path)
     return names;
 }
 
+bool every_test_must_run()
+{
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::string(ci) == "true";
+}
+
 tmpfs_mount::tmpfs_mount(const std::string& options)
 {
     path = dir.path + "/mnt";
     mkdir(path.c_str(), 0755);
     mounted = mount("tmpfs", path.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    if (!mounted)
+        why = std::string("cannot mount a small tmpfs for failed saves: ") + std::strerror(errno) +
+              (geteuid() == 0 ? "" : " (run the tests as root)");
 }
 
 tmpfs_mount::~tmpfs_mount()

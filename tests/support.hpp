@@ -28,8 +28,21 @@ bool file_exists(const std::string& path);
 void write_file(const std::string& path, const bytes& contents);
 std::vector<std::string> list_dir(const std::string& path); // names, without . and ..
 
+// True when CI=true: a run there must do every test's job, so a test that cannot is a
+// failure. Elsewhere such a test is skipped and says in one line what is missing.
+bool every_test_must_run();
+
+// Ends the current test when this machine lacks what it needs (`missing`, one line): a
+// failure when every_test_must_run(), else a skip. A macro, since both return from the test.
+#define SKIP_OR_FAIL(missing)                                                                      \
+    do {                                                                                           \
+        if (every_test_must_run())                                                                 \
+            FAIL() << "cannot do its job (CI=true, so this fails instead of skipping): " << (missing); \
+        GTEST_SKIP() << (missing);                                                                 \
+    } while (0)
+
 // A tmpfs mounted on a fresh folder; `mounted` is false where this process may not
-// mount (the test should then skip, saying why). Unmounted when this goes.
+// mount, and `why` then says so in one line for SKIP_OR_FAIL. Unmounted when this goes.
 struct tmpfs_mount {
     explicit tmpfs_mount(const std::string& options); // e.g. "size=64k" or "nr_inodes=4"
     ~tmpfs_mount();
@@ -42,6 +55,7 @@ struct tmpfs_mount {
     temp_dir dir;
     std::string path;
     bool mounted = false;
+    std::string why;
 };
 
 // Every wait below ends as soon as its condition holds. Its limit only ends a real

@@ -140,67 +140,50 @@ const char* save_refusal(const char* filename)
     return nullptr;
 }
 
-int replace_file(const char* filename, const std::uint8_t* data, std::size_t size)
-{
-    const std::string target = final_target(filename);
-    const std::string directory = directory_of(target);
-
-    struct stat old{};
-    const bool exists = stat(target.c_str(), &old) == 0;
-    if (exists && (S_ISFIFO(old.st_mode) || S_ISCHR(old.st_mode)))
-        return write_stream(target, data, size);
-    if (exists && !S_ISREG(old.st_mode)) {
-        errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
-        return 1;
-    }
-
-    std::string temporary = directory + "/." + base_of(target) + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0)
-        return rewrite_in_place(target, data, size);
-
-    bool ok = write_all(fd, data, size);
-    if (ok && exists) {
-        // Best effort: a file saved by another user keeps its owner where we may set it.
-        [[maybe_unused]] const int owner_kept = fchown(fd, old.st_uid, old.st_gid);
-    }
-    ok = ok && fchmod(fd, exists ? (old.st_mode & 07777) : default_mode()) == 0;
-    ok = ok && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        unlink(temporary.c_str());
-        return -1;
-    }
-    // Make the rename itself durable; a failure here leaves a complete file either way.
-    const int dir_fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir_fd >= 0) {
-        fsync(dir_fd);
-        close(dir_fd);
-    }
-    return 0;
-}
-
 namespace {
 
-// Writes `file` to a new temporary file beside its final target, which is left as it
-// was; names both. false, with errno set, when that fails (the temporary is removed).
-bool write_beside(const new_file& file, std::string& target, std::string& temporary)
+// One file of a set on its way: where it goes, and the temporary file that will take
+// its place ("" for a stream, which gets its bytes directly).
+struct pending {
+    std::string target;
+    std::string temporary;
+    bool stream = false;
+    bool refused = false; // a folder, a socket or a block device
+};
+
+void remove_temporaries(const std::vector<pending>& files, std::size_t from, std::size_t to)
 {
-    target = final_target(file.filename);
+    const int saved = errno;
+    for (std::size_t i = from; i < to; ++i)
+        if (!files[i].temporary.empty())
+            unlink(files[i].temporary.c_str());
+    errno = saved;
+}
+
+// Names `file`'s final target and, unless it is a FIFO or a character device, writes its
+// bytes to a new temporary file beside it; the target is left as it was. 0, or 1 when
+// the target is refused or no temporary file can be made, -1 when writing it fails
+// (the temporary is removed); errno tells why.
+int write_beside(const new_file& file, pending& out)
+{
+    out.target = final_target(file.filename);
     struct stat old{};
-    const bool exists = stat(target.c_str(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode)) {
-        // A rename over a folder fails: find out now, while nothing has changed.
-        errno = EISDIR;
-        return false;
+    const bool exists = stat(out.target.c_str(), &old) == 0;
+    out.stream = exists && (S_ISFIFO(old.st_mode) || S_ISCHR(old.st_mode));
+    if (out.stream)
+        return 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
+        out.refused = true;
+        return 1;
     }
-    temporary = directory_of(target) + "/." + base_of(target) + ".XXXXXX";
+    std::string temporary = directory_of(out.target) + "/." + base_of(out.target) + ".XXXXXX";
     const int fd = mkstemp(temporary.data());
     if (fd < 0)
-        return false;
+        return 1;
     bool ok = write_all(fd, file.data, file.size);
     if (ok && exists) {
+        // Best effort: a file saved by another user keeps its owner where we may set it.
         [[maybe_unused]] const int owner_kept = fchown(fd, old.st_uid, old.st_gid);
     }
     ok = ok && fchmod(fd, exists ? (old.st_mode & 07777) : default_mode()) == 0;
@@ -210,42 +193,63 @@ bool write_beside(const new_file& file, std::string& target, std::string& tempor
     if (!ok) {
         unlink(temporary.c_str());
         errno = saved != 0 ? saved : EIO;
+        return -1;
     }
-    return ok;
+    out.temporary = std::move(temporary);
+    return 0;
+}
+
+// Makes the renames durable; a failure here leaves complete files either way.
+void sync_folders(const std::vector<pending>& files)
+{
+    for (const pending& file : files) {
+        if (file.stream)
+            continue;
+        const int dir_fd = open(directory_of(file.target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir_fd >= 0) {
+            fsync(dir_fd);
+            close(dir_fd);
+        }
+    }
 }
 
 } // namespace
 
 int replace_files(std::span<const new_file> files, std::size_t& failed)
 {
-    // Every new file is written beside its final target first; only when all are on the
-    // disk does any target change.
-    std::vector<std::string> targets(files.size());
-    std::vector<std::string> temporaries(files.size());
+    // Every regular file is written beside its target first; then the streams, which
+    // cannot be taken back, get their bytes; only then does any target change.
+    std::vector<pending> made(files.size());
     for (std::size_t i = 0; i < files.size(); ++i)
-        if (!write_beside(files[i], targets[i], temporaries[i])) {
-            const int saved = errno;
-            for (std::size_t j = 0; j < i; ++j)
-                unlink(temporaries[j].c_str());
-            errno = saved;
+        if (const int status = write_beside(files[i], made[i]); status != 0) {
+            remove_temporaries(made, 0, i);
             failed = i;
-            return -1;
+            // A single file may still be rewritten where it stands.
+            if (files.size() == 1 && status == 1 && !made[i].refused)
+                return rewrite_in_place(made[i].target, files[i].data, files[i].size);
+            return status;
         }
     for (std::size_t i = 0; i < files.size(); ++i)
-        if (rename(temporaries[i].c_str(), targets[i].c_str()) != 0) {
-            const int saved = errno;
-            for (std::size_t j = i; j < files.size(); ++j)
-                unlink(temporaries[j].c_str());
-            errno = saved;
+        if (made[i].stream)
+            if (const int status = write_stream(made[i].target, files[i].data, files[i].size); status != 0) {
+                remove_temporaries(made, 0, made.size());
+                failed = i;
+                return status;
+            }
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (!made[i].stream && rename(made[i].temporary.c_str(), made[i].target.c_str()) != 0) {
+            remove_temporaries(made, i, made.size());
             failed = i;
             return -2;
         }
-    for (const std::string& target : targets) {
-        const int dir_fd = open(directory_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir_fd >= 0) {
-            fsync(dir_fd);
-            close(dir_fd);
-        }
-    }
+    sync_folders(made);
     return 0;
+}
+
+int replace_file(const char* filename, const std::uint8_t* data, std::size_t size)
+{
+    const new_file file{filename, data, size};
+    std::size_t failed = 0;
+    const int status = replace_files({&file, 1}, failed);
+    return status == -2 ? -1 : status;
 }

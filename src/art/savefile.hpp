@@ -9,23 +9,6 @@
 #include <cstdint>
 #include <span>
 
-// Replaces the contents of `filename` with the `size` bytes at `data`.
-// An existing target keeps its permission bits; a symbolic link stays a link and the
-// file it points to is replaced. When no temporary file can be made beside the target
-// (a directory that refuses new files) but the target itself is writable, the target
-// is rewritten in place as a last resort.
-// A target (after links) that is a FIFO or a character device is opened for writing,
-// blocking until a FIFO has a reader, and gets the bytes without truncation, a
-// temporary file or a rename; a reader that leaves early fails the save (SIGPIPE
-// does not end the program). A folder, a socket or a block device is refused.
-// Returns 0 on success, 1 when neither a temporary file nor the target could be
-// opened or the target is refused, -1 when writing, flushing, closing or renaming
-// failed; errno tells why. On failure the temporary file is removed.
-int replace_file(const char* filename, const std::uint8_t* data, std::size_t size);
-
-// Why replace_file refuses `filename` ("it is a folder", "it is a socket", "it is a
-// block device"), or nullptr when it does not.
-const char* save_refusal(const char* filename);
 // One file of a set written together.
 struct new_file {
     const char* filename;
@@ -33,12 +16,30 @@ struct new_file {
     std::size_t size;
 };
 
-// Replaces several files together: each new file is written beside its target and
-// reaches the disk, and only then do the targets change, one rename each. Targets keep
-// their permission bits and links are followed, as above; there is no in-place last
-// resort, since that could leave some files changed and some not.
-// Returns 0 on success. Returns -1, with `failed` the index of the file to blame and
-// errno set, when a new file could not be made or written: no target changed. Returns
-// -2 in the rare case that a rename fails: the files before `failed` are new, it and
-// those after it are as they were.
+// Replaces several files together, all or none: each new file is written beside its
+// target and reaches the disk, then the targets that are FIFOs or character devices get
+// their bytes, and only then do the other targets change, one rename each.
+// An existing target keeps its permission bits; a symbolic link stays a link and the
+// file it points to is replaced. A target (after links) that is a FIFO or a character
+// device is opened for writing, blocking until a FIFO has a reader, and gets the bytes
+// without truncation, a temporary file or a rename; a reader that leaves early fails
+// the save (SIGPIPE does not end the program). A folder, a socket or a block device is
+// refused. A set of one file whose temporary file cannot be made (a directory that
+// refuses new files) but whose target is writable has the target rewritten in place as
+// a last resort; a larger set has no such resort, since that could leave some files
+// changed and some not.
+// Returns 0 on success. Otherwise `failed` is the index of the file to blame and errno
+// tells why: 1 when a target is refused or neither a temporary file nor the target
+// could be opened, -1 when writing, flushing or closing failed; in both cases no
+// regular file changed (a stream may have had part of its bytes). -2 in the rare case
+// that a rename fails: the files before `failed` are new, it and those after it are as
+// they were.
 int replace_files(std::span<const new_file> files, std::size_t& failed);
+
+// The set of one file: the `size` bytes at `data` replace the contents of `filename`.
+// Returns 0, 1 or -1 as above (a failed rename gives -1).
+int replace_file(const char* filename, const std::uint8_t* data, std::size_t size);
+
+// Why a save refuses `filename` ("it is a folder", "it is a socket", "it is a block
+// device"), or nullptr when it does not.
+const char* save_refusal(const char* filename);

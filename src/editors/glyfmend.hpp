@@ -1,4 +1,6 @@
 // The font editor's own functions; glyfmend_main.cpp only calls glyfmend_main.
+// Errors: a start-up failure prints one line on standard output and gives status 1; a
+// failed save prints "Error while saving" from save_font, and editing goes on.
 #pragma once
 #include <cstdint>
 
@@ -9,8 +11,8 @@ void set_font_pixel(std::uint8_t chr, std::uint8_t x, std::uint8_t y);
 void reset_chr(std::uint8_t chr);
 
 // Writes `font` as a 2048-byte font file named `filename`, replacing any previous file
-// only once the new one is complete on disk. Returns 0, or -1 when the save failed;
-// the previous file is then left as it was. Prints nothing.
+// only once the new one is complete on disk. Returns 0, or prints "Error while saving"
+// and returns -1 when the save failed; the previous file is then left as it was.
 int save_font(const char* filename);
 
 // The whole program: checks the command line, loads the font, opens the window and

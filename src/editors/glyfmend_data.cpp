@@ -5,6 +5,7 @@
 #include "art/fonts.hpp"
 #include "art/savefile.hpp"
 
+#include <cstdio>
 #include <vector>
 
 void set_font_pixel(std::uint8_t chr, std::uint8_t x, std::uint8_t y)
@@ -20,5 +21,8 @@ void reset_chr(std::uint8_t chr)
 int save_font(const char* filename)
 {
     const std::vector<std::uint8_t> file = write_font_file(font);
-    return replace_file(filename, file.data(), file.size()) == 0 ? 0 : -1;
+    if (replace_file(filename, file.data(), file.size()) == 0)
+        return 0;
+    std::puts("Error while saving");
+    return -1;
 }

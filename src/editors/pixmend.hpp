@@ -1,4 +1,6 @@
 // The sprite editor's own functions; pixmend_main.cpp only calls pixmend_main.
+// Errors: a start-up failure prints one line on standard output and gives status 1; a
+// failed save prints "Error while saving" from save_bitmap, and editing goes on.
 #pragma once
 #include "art/structs.hpp"
 

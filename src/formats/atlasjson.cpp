@@ -1,5 +1,7 @@
 #include "formats/atlasjson.hpp"
 
+#include "art/words.hpp"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -27,20 +29,24 @@ json area_json(const image_area& area)
     return {{"x", area.x}, {"y", area.y}, {"w", area.width}, {"h", area.height}};
 }
 
-json frame_json(const image_area& area)
+json frame_json(const atlas_frame& frame)
 {
-    return {{"frame", area_json(area)},
-            {"rotated", false},
-            {"trimmed", false},
-            {"spriteSourceSize", area_json({0, 0, area.width, area.height})},
-            {"sourceSize", {{"w", area.width}, {"h", area.height}}}};
+    const image_area& area = frame.area;
+    json entry = {{"frame", area_json(area)},
+                  {"rotated", false},
+                  {"trimmed", false},
+                  {"spriteSourceSize", area_json({0, 0, area.width, area.height})},
+                  {"sourceSize", {{"w", area.width}, {"h", area.height}}}};
+    if (frame.duration_ms)
+        entry["duration"] = *frame.duration_ms;
+    return entry;
 }
 
 // An entry of the array layout: the name first, then what the hash layout holds.
 json array_entry_json(const atlas_frame& frame)
 {
     json entry = {{"filename", frame.name}};
-    const json fields = frame_json(frame.area);
+    const json fields = frame_json(frame);
     for (const auto& [key, value] : fields.items())
         entry[key] = value;
     return entry;
@@ -115,6 +121,20 @@ std::string check_whole(const json& entry, const image_area& frame)
     return "";
 }
 
+// "duration", when the entry has one: whole milliseconds up to max_frame_duration_ms.
+std::string read_duration(const json& entry, std::optional<std::uint32_t>& duration)
+{
+    const auto found = entry.find("duration");
+    if (found == entry.end())
+        return "";
+    const double real = found->is_number() ? found->get<double>() : -1;
+    if (real < 0 || real > max_frame_duration_ms || real != std::floor(real))
+        return "has a \"duration\" that is not a whole number of milliseconds from 0 to " +
+               std::to_string(max_frame_duration_ms);
+    duration = static_cast<std::uint32_t>(real);
+    return "";
+}
+
 std::string read_frame(const std::string& name, const json& entry, atlas_frame& frame)
 {
     if (!entry.is_object())
@@ -126,6 +146,8 @@ std::string read_frame(const std::string& name, const json& entry, atlas_frame& 
     if (frame.area.width == 0 || frame.area.height == 0)
         return "is empty";
     if (std::string error = check_whole(entry, frame.area); !error.empty())
+        return error;
+    if (std::string error = read_duration(entry, frame.duration_ms); !error.empty())
         return error;
     frame.name = name;
     return "";
@@ -172,18 +194,111 @@ std::string read_meta(const json& root, atlas& result)
     return "";
 }
 
+// How deep arrays and objects may nest: an atlas needs five levels; a file nested far
+// deeper is no atlas, and saying so beats a message about whatever lies at its bottom.
+constexpr std::size_t max_atlas_depth = 64;
+
+struct too_deep {};
+
+// Where the parser is, key or index at each level, so that a message can name the frame
+// or the field that a damaged number sits in.
+struct json_step {
+    bool in_array = false;
+    std::size_t index = 0; // the element being read, in an array
+    std::string key;       // the member being read, in an object
+};
+
+// The place as messages elsewhere name it: frame "walk-1" "frame" "x", or frame 3 "w".
+std::string place_of(const std::vector<json_step>& steps)
+{
+    std::string text;
+    std::size_t level = 0;
+    // The root's "frames" holds the frames: its key or index names the frame.
+    if (steps.size() >= 2 && !steps[0].in_array && steps[0].key == "frames" &&
+        (steps[1].in_array || !steps[1].key.empty())) {
+        text = "frame " + (steps[1].in_array ? std::to_string(steps[1].index) : in_quotes(steps[1].key));
+        level = 2;
+    }
+    for (; level < steps.size(); ++level) {
+        const json_step& step = steps[level];
+        if (!step.in_array && step.key.empty())
+            break; // an object whose first key is still being read
+        text += (text.empty() ? "" : " ") + (step.in_array ? "[" + std::to_string(step.index) + "]" : in_quotes(step.key));
+    }
+    return text.empty() ? "the atlas" : text;
+}
+
+// Keeps `steps` up to date as the parser moves; refuses nesting past max_atlas_depth.
+bool follow(std::vector<json_step>& steps, json::parse_event_t event, const json& parsed)
+{
+    using event_type = json::parse_event_t;
+    const auto next_element = [&] {
+        if (!steps.empty() && steps.back().in_array)
+            ++steps.back().index;
+    };
+    switch (event) {
+    case event_type::object_start:
+    case event_type::array_start:
+        if (steps.size() >= max_atlas_depth)
+            throw too_deep{};
+        steps.push_back({event == event_type::array_start, 0, ""});
+        break;
+    case event_type::key:
+        steps.back().key = parsed.get<std::string>();
+        break;
+    case event_type::object_end:
+    case event_type::array_end:
+        steps.pop_back();
+        next_element();
+        break;
+    case event_type::value:
+        next_element();
+        break;
+    }
+    return true;
+}
+
+// Line and column (from 1) of byte `offset`, for a message about broken JSON.
+std::string line_and_column(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    offset = std::min(offset, bytes.size());
+    const auto before = bytes.first(offset);
+    const auto line_start = std::find(before.rbegin(), before.rend(), '\n').base();
+    const std::size_t line = 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+    return "line " + std::to_string(line) + ", column " + std::to_string(before.end() - line_start + 1);
+}
+
+// Parses the JSON, turning the library's exceptions into sentences of our own.
+std::string parse_json(std::span<const std::uint8_t> bytes, json& root)
+{
+    std::vector<json_step> steps;
+    try {
+        root = json::parse(bytes.begin(), bytes.end(),
+                           [&](int, json::parse_event_t event, json& parsed) { return follow(steps, event, parsed); });
+    } catch (const too_deep&) {
+        steps.resize(std::min<std::size_t>(steps.size(), 2)); // the frame, not the levels below it
+        return "the JSON nests arrays or objects more than " + std::to_string(max_atlas_depth) +
+               " deep, inside " + place_of(steps) + "; an atlas needs five";
+    } catch (const json::parse_error& error) {
+        // The library counts from 1 the byte after the one it stopped at.
+        return "not valid JSON: it breaks off or goes wrong at " +
+               line_and_column(bytes, error.byte > 0 ? error.byte - 1 : 0);
+    } catch (const json::out_of_range& error) {
+        // The only range error while parsing: a number past what a double holds. The
+        // library quotes the number; the rest of its text is its own.
+        const std::string text = error.what();
+        const std::size_t first = text.find('\''), last = text.rfind('\'');
+        const std::string number = first < last ? " (" + text.substr(first + 1, last - first - 1) + ")" : "";
+        return place_of(steps) + " is a number too large to read" + number;
+    }
+    return "";
+}
+
 std::string parse_atlas(std::span<const std::uint8_t> bytes, atlas& result)
 {
     json root;
-    try {
-        root = json::parse(bytes.begin(), bytes.end());
-    } catch (const json::parse_error& error) {
-        // The library's text starts with its own tag in brackets; the rest reads well.
-        std::string text = error.what();
-        if (const std::size_t end = text.find("] "); end != std::string::npos)
-            text.erase(0, end + 2);
-        return "not valid JSON (" + text + ")";
-    }
+    if (std::string error = parse_json(bytes, root); !error.empty())
+        return error;
     if (!root.is_object())
         return "not an atlas: the JSON is not an object";
     const auto frames = root.find("frames");
@@ -224,7 +339,7 @@ std::string write_atlas_json(const atlas& source, atlas_layout layout, std::stri
         for (const atlas_frame& frame : source.frames) {
             text += separator;
             if (hash)
-                text += json(frame.name).dump() + ": " + frame_json(frame.area).dump();
+                text += json(frame.name).dump() + ": " + frame_json(frame).dump();
             else
                 text += array_entry_json(frame).dump();
             separator = ",\n  ";
@@ -245,16 +360,16 @@ std::string write_atlas_json(const atlas& source, atlas_layout layout, std::stri
 std::string read_atlas_json(std::span<const std::uint8_t> json_bytes, atlas& result)
 {
     if (json_bytes.size() > max_atlas_size)
-        return "the atlas is larger than " + std::to_string(max_atlas_size >> 20) + " MiB";
+        return "the atlas is larger than " + byte_size(max_atlas_size);
     atlas read;
     try {
         if (std::string error = parse_atlas(json_bytes, read); !error.empty())
             return error;
     } catch (const std::bad_alloc&) {
         return "out of memory";
-    } catch (const json::exception& error) {
+    } catch (const json::exception&) {
         // Every access above checks its type first; this is only a last guard.
-        return std::string("not a readable atlas (") + error.what() + ")";
+        return "the atlas holds something this reader cannot take";
     }
     result = std::move(read);
     return "";

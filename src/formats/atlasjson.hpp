@@ -9,14 +9,18 @@
 //                  "sourceSize": {"w": 16, "h": 16}},
 //       ...},
 //      "meta": {"app": "pixconv", "image": "walk.png", "size": {"w": 48, "h": 48}, "scale": "1"}}
+// A frame may carry "duration": its display time in whole milliseconds (0 to
+// max_frame_duration_ms), written only for frames that have one.
 // The "array" layout is the same with "frames" an array whose entries carry the name as
 // "filename". Coordinates are the PNG's own pixels, (0, 0) at its top left. "scale" is
 // always "1": a sheet enlarged with --scale holds bigger frames, not finer ones.
 #pragma once
+#include "formats/animation.hpp"
 #include "formats/pngimage.hpp"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,6 +33,7 @@ inline constexpr std::size_t max_atlas_size = std::size_t{16} << 20;
 struct atlas_frame {
     std::string name;
     image_area area;
+    std::optional<std::uint32_t> duration_ms = {}; // "duration" in the atlas, when it has one
 };
 
 struct atlas {
@@ -47,7 +52,9 @@ std::string write_atlas_json(const atlas& source, atlas_layout layout, std::stri
 // Reads either layout. Frames that are rotated, or trimmed (a crop of a larger
 // picture, as "trimmed", "sourceSize" or "spriteSourceSize" tell), are refused, since
 // cutting them would not give back the picture that was packed. Every coordinate must
-// be a whole number from 0 to max_sheet_side, every size at least 1; keys this reader
+// be a whole number from 0 to max_sheet_side, every size at least 1; a frame's
+// "duration", where it has one, a whole number of milliseconds from 0 to
+// max_frame_duration_ms (written only when set); keys this reader
 // does not know are ignored. Two frames of one name in a hash are one frame, as in
 // the browsers' JSON readers (the later wins).
 std::string read_atlas_json(std::span<const std::uint8_t> json, atlas& result);

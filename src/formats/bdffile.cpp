@@ -2,7 +2,9 @@
 
 #include "art/words.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -67,6 +69,13 @@ std::string hex_byte(std::int64_t value)
     return {digits[static_cast<std::size_t>(value >> 4 & 15)], digits[static_cast<std::size_t>(value & 15)]};
 }
 
+std::string lower_case(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
 struct box {
     std::int32_t width = 0;
     std::int32_t height = 0;
@@ -97,7 +106,8 @@ struct glyph_reading {
     std::size_t line = 0; // of its STARTCHAR
     std::optional<std::int32_t> encoding;
     std::optional<box> bounds;
-    bool kept = false;          // its code is 0-255, so it goes into the font
+    bool kept = false;          // it goes into the font, at the codes below
+    std::array<bool, 256> codes{}; // where it goes: its own code, or where the code page has its character
     std::int64_t top_row = 0;   // cell row of its top bitmap row
     std::int32_t rows_read = 0; // bitmap rows so far
     fontchar cell{};
@@ -123,7 +133,54 @@ struct bdf_reader {
     std::int64_t glyphs_seen = 0;
     glyph_reading glyph;
     struct font parsed {};
+    // Mapping through Unicode: the code page wanted, and the font's own as its
+    // CHARSET_REGISTRY and CHARSET_ENCODING name it.
+    const charset* target = nullptr;
+    std::string registry;
+    std::string encoding;
+    bool resolved = false;     // the two below are known
+    bool unicode = false;      // the font's codes are Unicode's
+    const charset* native = nullptr;
+    std::array<bool, 256> found{}; // codes that received a glyph
 };
+
+// A property's value without its quotes.
+std::string unquoted(std::string_view value)
+{
+    while (!value.empty() && is_blank(value.front()))
+        value.remove_prefix(1);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
+    return std::string(value);
+}
+
+// Where glyph `encoding` goes: its own code, or, when a code page is wanted and the font
+// names its own (ISO10646 being Unicode), every code where the wanted page has its character.
+void place_codes(bdf_reader& reader, glyph_reading& glyph)
+{
+    const std::int32_t encoding = *glyph.encoding;
+    if (reader.target && !reader.resolved) {
+        reader.resolved = true;
+        reader.unicode = lower_case(reader.registry) == "iso10646";
+        if (!reader.unicode && !reader.registry.empty())
+            reader.native = charset_of_registry(reader.registry, reader.encoding);
+    }
+    if (!reader.unicode && !reader.native) {
+        if (glyph.in_font())
+            glyph.codes[static_cast<std::size_t>(encoding)] = true;
+        return;
+    }
+    char32_t point = no_character;
+    if (reader.unicode && encoding >= 0)
+        point = static_cast<char32_t>(encoding);
+    else if (reader.native && glyph.in_font())
+        point = reader.native->code_points[static_cast<std::size_t>(encoding)];
+    if (point == no_character)
+        return;
+    for (std::size_t code = 0; code < 256; ++code)
+        if (reader.target->code_points[code] == point)
+            glyph.codes[code] = true;
+}
 
 // A line without its line end and trailing blanks, and its first word.
 struct words {
@@ -204,6 +261,10 @@ problem read_properties(bdf_reader& reader, const words& line)
     const std::string_view keyword = line.keyword;
     if (keyword == "ENDPROPERTIES") {
         reader.where = section::header;
+    } else if (keyword == "CHARSET_REGISTRY") {
+        reader.registry = unquoted(rest);
+    } else if (keyword == "CHARSET_ENCODING") {
+        reader.encoding = unquoted(rest);
     } else if (keyword == "FONT_ASCENT") {
         std::int32_t value = 0;
         if (!parse_number(next_word(rest), value))
@@ -227,7 +288,8 @@ problem start_bitmap(bdf_reader& reader)
     const box& b = *glyph.bounds;
     if (b.width < 0 || b.height < 0)
         return of_glyph_or_font(glyph.name() + " has a negative size in its BBX");
-    glyph.kept = glyph.in_font();
+    place_codes(reader, glyph);
+    glyph.kept = std::find(glyph.codes.begin(), glyph.codes.end(), true) != glyph.codes.end();
     glyph.top_row = reader.ascent - (std::int64_t{b.y_offset} + b.height);
     // A glyph with no pixels has nothing to place, wherever its box is.
     const bool fits = b.width == 0 || b.height == 0 ||
@@ -267,8 +329,11 @@ problem end_glyph(bdf_reader& reader)
     if (glyph.rows_read != glyph.bounds->height)
         return {glyph.name() + " has " + counted(static_cast<std::uint64_t>(glyph.rows_read), "bitmap row") + "; its BBX says " +
                 std::to_string(glyph.bounds->height)};
-    if (glyph.kept)
-        reader.parsed.chr[static_cast<std::size_t>(*glyph.encoding)] = glyph.cell;
+    for (std::size_t code = 0; code < 256; ++code)
+        if (glyph.codes[code]) {
+            reader.parsed.chr[code] = glyph.cell;
+            reader.found[code] = true;
+        }
     reader.where = section::header;
     return {};
 }
@@ -368,13 +433,32 @@ std::string read_bdf(std::span<const std::uint8_t> bdf, struct font& result)
     return error;
 }
 
-std::vector<std::uint8_t> write_bdf(const struct font& source, std::string_view family)
+std::string read_bdf(std::span<const std::uint8_t> bdf, const charset& set, struct font& result,
+                     std::string& warning)
+{
+    bdf_reader reader;
+    reader.target = &set;
+    if (std::string error = parse({reinterpret_cast<const char*>(bdf.data()), bdf.size()}, reader); !error.empty())
+        return error;
+    std::uint32_t missing = 0;
+    for (std::size_t code = 0; code < 256; ++code) {
+        const char32_t point = set.code_points[code];
+        if ((reader.unicode || reader.native) && !reader.found[code] && point != no_character && !is_control(point))
+            ++missing;
+    }
+    result = reader.parsed;
+    warning = missing == 0 ? "" : "the font lacks " + counted(missing, "character") + " of " + set.name +
+                                      (missing == 1 ? "; its glyph is" : "; their glyphs are") + " left blank";
+    return "";
+}
+
+std::vector<std::uint8_t> write_bdf(const struct font& source, std::string_view family, const charset& set)
 {
     const std::string name = xlfd_family(family);
     // 8 pixels at 72 dots per inch make an 8-point font, so a glyph's scalable width of
-    // 8 pixels is exactly 1000 thousandths of the point size. Codes 0-255 are taken as
-    // ISO 8859-1, which is Unicode's first 256 code points: readers that look glyphs up
-    // by Unicode (FreeType, fontconfig, the console font builder) find every one.
+    // 8 pixels is exactly 1000 thousandths of the point size. Readers that look glyphs up
+    // by Unicode (FreeType, fontconfig, the console font builder) find them through the
+    // code page the charset properties name; ISO 8859-1 is Unicode's first 256 itself.
     const std::array<std::pair<const char*, std::string>, 17> properties = {{
         {"FOUNDRY", "\"misc\""},
         {"FAMILY_NAME", "\"" + name + "\""},
@@ -388,14 +472,14 @@ std::vector<std::uint8_t> write_bdf(const struct font& source, std::string_view 
         {"RESOLUTION_Y", "72"},
         {"SPACING", "\"C\""},
         {"AVERAGE_WIDTH", "80"}, // in tenths of a pixel
-        {"CHARSET_REGISTRY", "\"ISO8859\""},
-        {"CHARSET_ENCODING", "\"1\""},
+        {"CHARSET_REGISTRY", "\"" + set.registry + "\""},
+        {"CHARSET_ENCODING", "\"" + set.encoding + "\""},
         {"FONT_ASCENT", "7"},
         {"FONT_DESCENT", "1"},
         {"DEFAULT_CHAR", "0"},
     }};
     std::string text = "STARTFONT 2.1\nFONT -misc-" + name +
-                       "-medium-r-normal--8-80-72-72-c-80-iso8859-1\n"
+                       "-medium-r-normal--8-80-72-72-c-80-" + lower_case(set.registry + "-" + set.encoding) + "\n"
                        "SIZE 8 72 72\nFONTBOUNDINGBOX 8 8 0 -1\nSTARTPROPERTIES " +
                        std::to_string(properties.size()) + "\n";
     for (const auto& [key, value] : properties)

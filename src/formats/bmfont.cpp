@@ -59,6 +59,8 @@ std::vector<std::pair<char32_t, std::uint32_t>> listed_glyphs(const charset& set
     std::vector<std::pair<char32_t, std::uint32_t>> listed;
     for (std::uint32_t code = 0; code < 256; ++code) {
         const char32_t character = set.code_points[code];
+        if (character == no_character)
+            continue; // the page has no character there, so no id can name the glyph
         const bool taken = std::any_of(listed.begin(), listed.end(), [&](const auto& each) { return each.first == character; });
         if (!taken)
             listed.emplace_back(character, code);

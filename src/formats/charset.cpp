@@ -1,6 +1,12 @@
 #include "formats/charset.hpp"
 
+#include <iconv.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -12,61 +18,159 @@ constexpr std::array<char32_t, 256> latin1_table()
     return table;
 }
 
-// Codes 32-126 are ASCII; the rest are the pictures and letters the PC's text mode drew.
-constexpr std::array<char32_t, 33> cp437_low = {
+// What the PC's text mode drew at codes 0-31, then at 127.
+constexpr std::array<char32_t, 33> pc_pictures = {
     0x0000, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022, 0x25D8, 0x25CB, 0x25D9,
     0x2642, 0x2640, 0x266A, 0x266B, 0x263C, 0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7,
     0x25AC, 0x21A8, 0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC,
     0x2302, // code 127
 };
 
-constexpr std::array<char32_t, 128> cp437_high = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
-    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, 0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192,
-    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
-    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,
-    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,
-    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
-    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,
-    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
+// The pages X fonts name, with their names there; `dos` marks the PC's own, whose fonts
+// draw pictures at the control codes.
+struct known_page {
+    std::string_view iconv_name;
+    std::string_view registry;
+    std::string_view encoding;
+    bool dos = false;
 };
 
-constexpr std::array<char32_t, 256> cp437_table()
+constexpr std::array<known_page, 44> known_pages{{
+    {"ISO-8859-1", "ISO8859", "1"},   {"ISO-8859-2", "ISO8859", "2"},   {"ISO-8859-3", "ISO8859", "3"},
+    {"ISO-8859-4", "ISO8859", "4"},   {"ISO-8859-5", "ISO8859", "5"},   {"ISO-8859-6", "ISO8859", "6"},
+    {"ISO-8859-7", "ISO8859", "7"},   {"ISO-8859-8", "ISO8859", "8"},   {"ISO-8859-9", "ISO8859", "9"},
+    {"ISO-8859-10", "ISO8859", "10"}, {"ISO-8859-11", "ISO8859", "11"}, {"ISO-8859-13", "ISO8859", "13"},
+    {"ISO-8859-14", "ISO8859", "14"}, {"ISO-8859-15", "ISO8859", "15"}, {"ISO-8859-16", "ISO8859", "16"},
+    {"KOI8-R", "KOI8", "R"},          {"KOI8-U", "KOI8", "U"},
+    {"CP1250", "MICROSOFT", "CP1250"}, {"CP1251", "MICROSOFT", "CP1251"}, {"CP1252", "MICROSOFT", "CP1252"},
+    {"CP1253", "MICROSOFT", "CP1253"}, {"CP1254", "MICROSOFT", "CP1254"}, {"CP1255", "MICROSOFT", "CP1255"},
+    {"CP1256", "MICROSOFT", "CP1256"}, {"CP1257", "MICROSOFT", "CP1257"}, {"CP1258", "MICROSOFT", "CP1258"},
+    {"CP874", "MICROSOFT", "CP874"},
+    {"CP437", "IBM", "CP437", true}, {"CP737", "IBM", "CP737", true}, {"CP775", "IBM", "CP775", true},
+    {"CP850", "IBM", "CP850", true}, {"CP852", "IBM", "CP852", true}, {"CP855", "IBM", "CP855", true},
+    {"CP857", "IBM", "CP857", true}, {"CP860", "IBM", "CP860", true}, {"CP861", "IBM", "CP861", true},
+    {"CP862", "IBM", "CP862", true}, {"CP863", "IBM", "CP863", true}, {"CP864", "IBM", "CP864", true},
+    {"CP865", "IBM", "CP865", true}, {"CP866", "IBM", "CP866", true}, {"CP869", "IBM", "CP869", true},
+    {"CP1125", "IBM", "CP1125", true}, {"CP858", "IBM", "CP858", true},
+}};
+
+// A name as iconv compares names: letters upper-cased, dashes and the like dropped.
+std::string plain_name(std::string_view name)
 {
-    std::array<char32_t, 256> table = latin1_table();
-    for (std::size_t code = 0; code < 32; ++code)
-        table[code] = cp437_low[code];
-    table[127] = cp437_low[32];
-    for (std::size_t code = 128; code < 256; ++code)
-        table[code] = cp437_high[code - 128];
-    return table;
+    std::string plain;
+    for (const char c : name)
+        if (std::isalnum(static_cast<unsigned char>(c)))
+            plain += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return plain;
 }
 
-constexpr charset cp437_value{"cp437", cp437_table()};
-static_assert(cp437_value.code_points[1] == 0x263A && cp437_value.code_points['A'] == 'A' &&
-              cp437_value.code_points[0xB3] == 0x2502 && cp437_value.code_points[0xFF] == 0x00A0);
+enum class decoded { single_byte, unknown, multi_byte };
+
+// Asks iconv for the character of each byte alone; a byte that begins a longer
+// sequence, or that gives no character or several, shows a page that is not single-byte.
+decoded decode_page(std::string_view name, std::array<char32_t, 256>& table)
+{
+    const iconv_t converter = iconv_open("UTF-32LE", std::string(name).c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return decoded::unknown;
+    decoded verdict = decoded::single_byte;
+    for (unsigned code = 0; code < 256 && verdict == decoded::single_byte; ++code) {
+        iconv(converter, nullptr, nullptr, nullptr, nullptr);
+        char in = static_cast<char>(code);
+        std::array<unsigned char, 16> out{};
+        char* in_at = &in;
+        char* out_at = reinterpret_cast<char*>(out.data());
+        std::size_t in_left = 1, out_left = out.size();
+        if (iconv(converter, &in_at, &in_left, &out_at, &out_left) == static_cast<std::size_t>(-1)) {
+            if (errno != EILSEQ)
+                verdict = decoded::multi_byte;
+            table[code] = no_character;
+            continue;
+        }
+        // Some pages hold a letter back in case a combining accent follows; this lets it out.
+        iconv(converter, nullptr, nullptr, &out_at, &out_left);
+        if (out.size() - out_left != 4)
+            verdict = decoded::multi_byte;
+        table[code] = out[0] | out[1] << 8 | out[2] << 16 | static_cast<char32_t>(out[3]) << 24;
+    }
+    iconv_close(converter);
+    return verdict;
+}
+
+// The known page that `name` is, by its name or else by its characters (iconv has many
+// names for each page: IBM437, 437, CSPC8CODEPAGE437).
+const known_page* identify(std::string_view name, const std::array<char32_t, 256>& table)
+{
+    const std::string plain = plain_name(name);
+    for (const known_page& page : known_pages)
+        if (plain_name(page.iconv_name) == plain)
+            return &page;
+    for (const known_page& page : known_pages) {
+        std::array<char32_t, 256> other{};
+        if (decode_page(page.iconv_name, other) == decoded::single_byte && other == table)
+            return &page;
+    }
+    return nullptr;
+}
+
+// Pages built so far, by their plain names; built once, never freed, so that pointers
+// to them stay good. The converter asks from one thread only.
+std::vector<std::unique_ptr<charset>>& built_pages()
+{
+    static std::vector<std::unique_ptr<charset>> pages;
+    return pages;
+}
 
 } // namespace
 
-const charset latin1_charset{"latin1", latin1_table()};
-const charset cp437_charset = cp437_value;
+const charset latin1_charset{"latin1", latin1_table(), "ISO8859", "1"};
 
-std::span<const charset* const> all_charsets()
+std::string find_charset(std::string_view name, const charset*& result)
 {
-    static constexpr std::array<const charset*, 2> sets = {&latin1_charset, &cp437_charset};
-    return sets;
+    const std::string plain = plain_name(name);
+    if (plain == "LATIN1") {
+        result = &latin1_charset;
+        return "";
+    }
+    for (const std::unique_ptr<charset>& page : built_pages())
+        if (plain_name(page->name) == plain) {
+            result = page.get();
+            return "";
+        }
+    auto page = std::make_unique<charset>();
+    page->name = name;
+    const decoded verdict = plain.empty() ? decoded::unknown : decode_page(name, page->code_points);
+    if (verdict == decoded::unknown)
+        return "iconv knows no code page called '" + std::string(name) + "'";
+    if (verdict == decoded::multi_byte)
+        return "'" + std::string(name) + "' is not a single-byte code page";
+    const known_page* known = identify(name, page->code_points);
+    page->registry = known ? known->registry : plain;
+    page->encoding = known ? known->encoding : "0";
+    if (known && known->dos) {
+        std::copy(pc_pictures.begin(), pc_pictures.begin() + 32, page->code_points.begin());
+        page->code_points[127] = pc_pictures[32];
+    }
+    result = built_pages().emplace_back(std::move(page)).get();
+    return "";
 }
 
-const charset* find_charset(std::string_view name)
+const charset* charset_of_registry(std::string_view registry, std::string_view encoding)
 {
-    for (const charset* set : all_charsets())
-        if (set->name == name)
-            return set;
-    return nullptr;
+    const std::string plain_registry = plain_name(registry), plain_encoding = plain_name(encoding);
+    const charset* found = nullptr;
+    for (const known_page& page : known_pages)
+        if (plain_name(page.registry) == plain_registry && plain_name(page.encoding) == plain_encoding)
+            return find_charset(page.iconv_name, found).empty() ? found : nullptr;
+    // Not one X fonts are known to name: iconv may still know "REGISTRY-ENCODING".
+    const std::string joined = std::string(registry) + "-" + std::string(encoding);
+    return find_charset(joined, found).empty() ? found : nullptr;
 }
 
 std::optional<std::uint8_t> code_of(const charset& set, char32_t code_point)
 {
+    if (code_point == no_character)
+        return std::nullopt;
     const auto found = std::find(set.code_points.begin(), set.code_points.end(), code_point);
     if (found == set.code_points.end())
         return std::nullopt;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -89,7 +90,7 @@ std::string write_sprite_header(const bitmap& sprite, std::string_view name, std
     return "";
 }
 
-std::string write_font_header(const struct font& source, std::string_view name)
+std::string write_font_header(const struct font& source, std::string_view name, std::string& header)
 {
     const std::string id(name);
     std::string text = "/* Font " + id + ": 256 glyphs of 8 rows, " + id +
@@ -109,5 +110,6 @@ std::string write_font_header(const struct font& source, std::string_view name)
         text += " */\n";
     }
     text += "};\n\n#endif\n";
-    return text;
+    header = std::move(text);
+    return "";
 }

@@ -1,4 +1,6 @@
 // C headers that carry a sprite or a font into a program; they compile as C and C++.
+// The writers return "" on success, else one sentence that says what is wrong, and hand
+// the text back through `header`; c_identifier gives the name it makes.
 #pragma once
 #include "art/fonts.hpp"
 #include "art/structs.hpp"
@@ -21,5 +23,6 @@ std::string write_sprite_header(const bitmap& sprite, std::string_view name, std
 
 // Writes `source` as `static const unsigned char NAME[256][8]`, NAME[code][row] the
 // font file's byte (bit 0 the leftmost pixel), with a comment per glyph giving its
-// code and, when printable, its character. `name` must be an identifier.
-std::string write_font_header(const struct font& source, std::string_view name);
+// code and, when printable, its character. `name` must be an identifier. Every font
+// can be written: returns "".
+std::string write_font_header(const struct font& source, std::string_view name, std::string& header);

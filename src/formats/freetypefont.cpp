@@ -1,14 +1,17 @@
 #include "formats/freetypefont.hpp"
 
 #include "formats/gzipdata.hpp"
+#include "art/words.hpp"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_BITMAP_H
 #include FT_OUTLINE_H
 #include FT_WINFONTS_H
+#include FT_BDF_H
 
 #include <algorithm>
+#include <limits>
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -173,16 +176,36 @@ struct code_map {
     const charset* native = nullptr;  // else the code page of the face's own codes, if known
 };
 
-// The code page a Windows bitmap font declares, when it is one of ours.
+struct windows_page {
+    FT_Byte id;
+    std::string_view iconv_name;
+};
+
+// The single-byte code pages a Windows bitmap font may declare; OEM fonts are the PC's own.
+constexpr std::array<windows_page, 11> windows_pages{{
+    {FT_WinFNT_ID_CP1252, "CP1252"}, {FT_WinFNT_ID_OEM, "CP437"},   {FT_WinFNT_ID_CP1250, "CP1250"},
+    {FT_WinFNT_ID_CP1251, "CP1251"}, {FT_WinFNT_ID_CP1253, "CP1253"}, {FT_WinFNT_ID_CP1254, "CP1254"},
+    {FT_WinFNT_ID_CP1255, "CP1255"}, {FT_WinFNT_ID_CP1256, "CP1256"}, {FT_WinFNT_ID_CP1257, "CP1257"},
+    {FT_WinFNT_ID_CP1258, "CP1258"}, {FT_WinFNT_ID_CP874, "CP874"},
+}};
+
+// The code page a face without a Unicode map declares for its own codes, when iconv
+// knows it: a Windows bitmap font's character set, or an X font's CHARSET_REGISTRY and
+// CHARSET_ENCODING.
 const charset* native_charset(FT_Face face)
 {
     FT_WinFNT_HeaderRec header;
-    if (FT_Get_WinFNT_Header(face, &header) != 0)
+    if (FT_Get_WinFNT_Header(face, &header) == 0) {
+        const charset* found = nullptr;
+        for (const windows_page& page : windows_pages)
+            if (page.id == header.charset)
+                return find_charset(page.iconv_name, found).empty() ? found : nullptr;
         return nullptr;
-    if (header.charset == FT_WinFNT_ID_CP1252)
-        return &latin1_charset;
-    if (header.charset == FT_WinFNT_ID_OEM)
-        return &cp437_charset;
+    }
+    const char* encoding = nullptr;
+    const char* registry = nullptr;
+    if (FT_Get_BDF_Charset_ID(face, &encoding, &registry) == 0 && encoding && registry)
+        return charset_of_registry(registry, encoding);
     return nullptr;
 }
 
@@ -190,10 +213,12 @@ const charset* native_charset(FT_Face face)
 std::optional<FT_ULong> char_code(const code_map& map, std::uint8_t code)
 {
     const char32_t point = map.target->code_points[code];
+    if (!map.unicode && !map.native)
+        return code;
+    if (point == no_character)
+        return std::nullopt;
     if (map.unicode)
         return point;
-    if (!map.native)
-        return code;
     if (const std::optional<std::uint8_t> own = code_of(*map.native, point))
         return *own;
     return std::nullopt;
@@ -223,7 +248,10 @@ bool is_set(const FT_Bitmap& bitmap, unsigned x, unsigned y)
 std::string place(const FT_Bitmap& bitmap, std::int64_t left, std::int64_t top, const std::string& name,
                   fontchar& cell)
 {
-    std::int64_t first_column = cell_size, last_column = -1, first_row = cell_size, last_row = -1;
+    // The bounds start empty rather than at the cell's edges: a glyph wholly above or
+    // left of the cell has only negative rows or columns, and must still be seen.
+    constexpr std::int64_t none_yet = std::numeric_limits<std::int64_t>::max();
+    std::int64_t first_column = none_yet, last_column = -none_yet, first_row = none_yet, last_row = -none_yet;
     for (unsigned y = 0; y < bitmap.rows; ++y)
         for (unsigned x = 0; x < bitmap.width; ++x)
             if (is_set(bitmap, x, y)) {
@@ -232,7 +260,7 @@ std::string place(const FT_Bitmap& bitmap, std::int64_t left, std::int64_t top, 
                 first_row = std::min(first_row, top + y);
                 last_row = std::max(last_row, top + y);
             }
-    if (last_row < 0)
+    if (last_row == -none_yet)
         return ""; // no pixels, nothing to place
     if (first_column < 0 || last_column >= cell_size || first_row < 0 || last_row >= cell_size)
         return name + " does not fit the 8 x 8 cell: its pixels span columns " + std::to_string(first_column) +
@@ -284,8 +312,9 @@ std::string read_glyph(FT_Library library, FT_Face face, FT_UInt index, std::int
     return place(*bitmap, slot->bitmap_left, ascent - slot->bitmap_top, name, cell);
 }
 
+// Reads the 256 glyphs; `missing` counts the characters of `set` the face lacks.
 std::string read_face(FT_Library library, std::span<const std::uint8_t> data, const charset& set,
-                      const choice& chosen, struct font& parsed)
+                      const choice& chosen, struct font& parsed, std::uint32_t& missing)
 {
     face_ptr face;
     if (std::string problem = open_face(library, data, chosen.face_index, face); !problem.empty())
@@ -305,11 +334,14 @@ std::string read_face(FT_Library library, std::span<const std::uint8_t> data, co
     }
     for (unsigned code = 0; code < 256; ++code) {
         const std::optional<FT_ULong> character = char_code(map, static_cast<std::uint8_t>(code));
-        if (!character)
+        const FT_UInt index = character ? FT_Get_Char_Index(face.get(), *character) : 0;
+        if (index == 0) {
+            // Fonts draw no control characters; lacking one is no loss worth a word.
+            const char32_t point = set.code_points[code];
+            if ((map.unicode || map.native) && point != no_character && !is_control(point))
+                ++missing;
             continue;
-        const FT_UInt index = FT_Get_Char_Index(face.get(), *character);
-        if (index == 0)
-            continue; // the font lacks it
+        }
         const std::string problem = read_glyph(library, face.get(), index, ascent,
                                                glyph_name(map, static_cast<std::uint8_t>(code)), parsed.chr[code]);
         if (!problem.empty())
@@ -327,15 +359,16 @@ bool starts_with(std::span<const std::uint8_t> data, std::string_view magic)
 } // namespace
 
 std::string read_freetype_font(std::span<const std::uint8_t> data, const charset& set,
-                               std::optional<std::uint32_t> size, struct font& result)
+                               std::optional<std::uint32_t> size, struct font& result, std::string& warning)
 {
     if (data.size() > max_freetype_input)
-        return "the file is larger than 64 MiB";
+        return "the file is larger than " + byte_size(max_freetype_input);
     if (size && (*size < 1 || *size > max_freetype_size))
         return "the size must be 1 to " + std::to_string(max_freetype_size) + " pixels";
     std::vector<std::uint8_t> plain;
     if (is_gzip(data)) {
-        if (std::string problem = gunzip(data, plain); !problem.empty())
+        // A gzipped font may unpack to as much as FreeType reads, no less and no more.
+        if (std::string problem = gunzip(data, plain, max_freetype_input); !problem.empty())
             return problem;
         data = plain;
     }
@@ -351,8 +384,11 @@ std::string read_freetype_font(std::span<const std::uint8_t> data, const charset
     if (std::string problem = choose(library.get(), data, size, chosen); !problem.empty())
         return problem;
     struct font parsed {};
-    if (std::string problem = read_face(library.get(), data, set, chosen, parsed); !problem.empty())
+    std::uint32_t missing = 0;
+    if (std::string problem = read_face(library.get(), data, set, chosen, parsed, missing); !problem.empty())
         return problem;
     result = parsed;
+    warning = missing == 0 ? "" : "the font lacks " + counted(missing, "character") + " of " + set.name +
+                                      (missing == 1 ? "; its glyph is" : "; their glyphs are") + " left blank";
     return "";
 }

@@ -2,11 +2,14 @@
 // FNT, TrueType and OpenType, outlines or bitmap strikes, into the 256-glyph font.
 //
 // Which glyph becomes code b: a face with a Unicode character map gives code b the
-// glyph of the character `set` assigns to b. A Windows bitmap font has no Unicode map
-// but names its code page: ANSI fonts are taken as latin1 (their codes 0x80-0x9F as
-// they are), OEM fonts as cp437, and their glyphs are moved to where `set` wants them
-// (an OEM font read with cp437 keeps every code). Any other face keeps its own codes:
-// glyph b is its character b. A character the font lacks leaves its glyph blank.
+// glyph of the character `set` assigns to b. A face without one that names its code
+// page is mapped through Unicode the same way: a Windows bitmap font by its character
+// set (ANSI is cp1252, OEM cp437, and the others their Windows pages), an X font (PCF)
+// by CHARSET_REGISTRY and CHARSET_ENCODING (KOI8-R, ISO8859-2); code b gets the glyph of
+// the character `set` puts at b, wherever the font holds it (an OEM font read with
+// cp437 keeps every code). Any other face keeps its own codes: glyph b is its
+// character b. A character the font lacks leaves its glyph blank, and `warning` counts
+// those (control characters aside); it is emptied when none is missing.
 //
 // Which size: an outline font is rendered `size` pixels per em (8 when not given) in
 // black and white without hinting, as a pixel font must be. A bitmap font has strikes,
@@ -15,8 +18,9 @@
 //
 // Where a glyph goes: the cell's top row lies the size's ascent above the baseline, and
 // each glyph is placed by its bearings, as the BDF reader does; a glyph with a pixel
-// outside the 8 x 8 cell is an error that names it. Of a collection of outline fonts
-// the first face is read.
+// outside the 8 x 8 cell, on any side, is an error that names the first such glyph in
+// code order. Of a collection of outline fonts the first face is read. A gzipped font
+// may unpack to max_freetype_input, as much as is read unpacked.
 //
 // Returns "" on success, else one sentence fit for the user; `result` is then left as
 // it was. Inputs over max_freetype_input, more than max_freetype_faces faces, a glyph
@@ -37,4 +41,4 @@ inline constexpr std::uint32_t max_freetype_size = 64;
 inline constexpr long max_freetype_glyph = 256;
 
 std::string read_freetype_font(std::span<const std::uint8_t> data, const charset& set,
-                               std::optional<std::uint32_t> size, struct font& result);
+                               std::optional<std::uint32_t> size, struct font& result, std::string& warning);

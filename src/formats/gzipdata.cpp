@@ -1,5 +1,7 @@
 #include "formats/gzipdata.hpp"
 
+#include "art/words.hpp"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -20,7 +22,7 @@ bool is_gzip(std::span<const std::uint8_t> data)
     return data.size() >= 2 && data[0] == 0x1F && data[1] == 0x8B;
 }
 
-std::string gunzip(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& result)
+std::string gunzip(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& result, std::size_t limit)
 {
     z_stream stream{};
     if (inflateInit2(&stream, gzip_window_bits) != Z_OK)
@@ -32,7 +34,7 @@ std::string gunzip(std::span<const std::uint8_t> data, std::vector<std::uint8_t>
     std::string error;
     for (;;) {
         const std::size_t produced = output.size();
-        output.resize(std::min(max_gunzip_size + 1, std::max<std::size_t>(produced * 2, 1u << 16)));
+        output.resize(std::min(limit + 1, std::max<std::size_t>(produced * 2, 1u << 16)));
         const std::size_t in_piece = std::min(data.size() - used_in, zlib_piece);
         const std::size_t out_piece = std::min(output.size() - produced, zlib_piece);
         // zlib's input pointer is not const in older versions; it never writes through it.
@@ -43,8 +45,8 @@ std::string gunzip(std::span<const std::uint8_t> data, std::vector<std::uint8_t>
         const int status = inflate(&stream, Z_NO_FLUSH);
         used_in += in_piece - stream.avail_in;
         output.resize(produced + (out_piece - stream.avail_out));
-        if (output.size() > max_gunzip_size) {
-            error = "the gzip data decompresses to more than " + std::to_string(max_gunzip_size) + " bytes";
+        if (output.size() > limit) {
+            error = "the gzip data decompresses to more than " + byte_size(limit);
             break;
         }
         if (status == Z_STREAM_END) {

@@ -1,6 +1,7 @@
-// Sprites and font sheets as PNG images, in memory. Every function returns "" on
-// success, else one sentence that says what is wrong, naming the pixel to blame where
-// there is one; on failure the output is left alone.
+// Sprites and font sheets as PNG images, in memory: what the pixels of a picture mean
+// as sprite values or glyph bits, and back (the container itself is pngfile's). Every
+// function returns "" on success, else one sentence that says what is wrong, naming
+// the pixel to blame where there is one; on failure the output is left alone.
 //
 // A sprite is written as an 8-bit indexed PNG whose 256 palette entries are the
 // editor's colours of v & 15, but for entry 255, which is transparent black (tRNS),
@@ -12,12 +13,11 @@
 //
 // `scale` (1-64) enlarges a written image, every pixel an N x N block; a read image
 // is taken as such an enlargement, and every pixel of a block must give the same
-// sprite value or glyph bit. Readers take any bytes: every chunk's length and checksum
-// is checked up to and including IEND before decoding ("the file is damaged (checksum
-// of chunk IDAT)", "the file ends before its last chunk"), the size is checked from the
-// header (at most 255 x 255 or exactly 128 x 128, times the scale), and an indexed
-// pixel past the end of its palette is an error. Pixels are decoded one scanline at a
-// time, interlaced or not, so reading holds a row and the result, never the picture.
+// sprite value or glyph bit. Readers take any bytes: the container is checked whole
+// before decoding (see pngfile.hpp), the size is checked from the header (at most
+// 255 x 255 or exactly 128 x 128, times the scale), and an indexed pixel past the end
+// of its palette is an error. Pixels are decoded one scanline at a time, interlaced or
+// not, so reading holds a row and the result, never the picture.
 #pragma once
 #include "art/fonts.hpp"
 #include "art/structs.hpp"
@@ -28,6 +28,9 @@
 #include <vector>
 
 inline constexpr std::uint32_t max_scale = 64;
+
+// "W x H", as every message about a size says it.
+std::string size_name(std::uint64_t width, std::uint64_t height);
 
 // The widest and tallest sprite sheet read or written, in pixels: as large as the
 // textures that graphics cards commonly take, and small enough to decode in memory.

@@ -12,6 +12,43 @@ constexpr std::array<std::uint8_t, 4> psf2_magic = {0x72, 0xB5, 0x4A, 0x86};
 constexpr std::size_t psf1_header_size = 4;
 constexpr std::size_t psf2_header_size = 32;
 constexpr std::uint8_t psf1_mode_512 = 0x01;
+constexpr std::uint8_t psf1_mode_has_table = 0x02;
+constexpr std::uint32_t psf2_has_table = 0x01;
+
+void append_utf8(char32_t point, std::vector<std::uint8_t>& out)
+{
+    const auto byte = [](char32_t value) { return static_cast<std::uint8_t>(value); };
+    if (point < 0x80) {
+        out.push_back(byte(point));
+    } else if (point < 0x800) {
+        out.insert(out.end(), {byte(0xC0 | point >> 6), byte(0x80 | (point & 0x3F))});
+    } else if (point < 0x10000) {
+        out.insert(out.end(), {byte(0xE0 | point >> 12), byte(0x80 | (point >> 6 & 0x3F)), byte(0x80 | (point & 0x3F))});
+    } else {
+        out.insert(out.end(), {byte(0xF0 | point >> 18), byte(0x80 | (point >> 12 & 0x3F)),
+                               byte(0x80 | (point >> 6 & 0x3F)), byte(0x80 | (point & 0x3F))});
+    }
+}
+
+// The Unicode table after the glyphs: for each glyph its character, then the end
+// mark. Control characters and unassigned codes get none; the console draws no glyph
+// for a control character anyway.
+void append_unicode_table(const charset& set, int version, std::vector<std::uint8_t>& out)
+{
+    for (const char32_t point : set.code_points) {
+        const bool listed = point != no_character && !is_control(point);
+        if (version == 1) {
+            // Version 1 holds 16-bit characters; a single-byte page has no others.
+            if (listed && point <= 0xFFFF)
+                out.insert(out.end(), {static_cast<std::uint8_t>(point), static_cast<std::uint8_t>(point >> 8)});
+            out.insert(out.end(), {0xFF, 0xFF});
+            continue;
+        }
+        if (listed)
+            append_utf8(point, out);
+        out.push_back(0xFF); // never a byte of UTF-8
+    }
+}
 
 std::uint32_t little_endian_32(std::span<const std::uint8_t> bytes, std::size_t offset)
 {
@@ -110,18 +147,21 @@ std::string read_psf(std::span<const std::uint8_t> psf, struct font& result, std
     return "this is not a PSF font: it starts with neither 36 04 nor 72 B5 4A 86";
 }
 
-std::vector<std::uint8_t> write_psf(const struct font& source, int version)
+std::vector<std::uint8_t> write_psf(const struct font& source, int version, const charset* set)
 {
     std::vector<std::uint8_t> out;
     if (version == 1) {
-        out = {psf1_magic[0], psf1_magic[1], 0, 8};
+        out = {psf1_magic[0], psf1_magic[1], static_cast<std::uint8_t>(set ? psf1_mode_has_table : 0), 8};
     } else {
         out.assign(psf2_magic.begin(), psf2_magic.end());
-        for (const std::uint32_t field : {0u, 32u, 0u, 256u, 8u, 8u, 8u}) // version .. width
+        const std::uint32_t flags = set ? psf2_has_table : 0;
+        for (const std::uint32_t field : {0u, 32u, flags, 256u, 8u, 8u, 8u}) // version .. width
             put_little_endian_32(out, field);
     }
     for (const fontchar& glyph : source.chr)
         for (const std::uint8_t row : glyph.bitmap)
             out.push_back(mirror_row(row));
+    if (set)
+        append_unicode_table(*set, version, out);
     return out;
 }

@@ -4,6 +4,7 @@
 // The reader returns "" on success, else one sentence that says what is wrong.
 #pragma once
 #include "art/fonts.hpp"
+#include "formats/charset.hpp"
 
 #include <cstdint>
 #include <span>
@@ -16,6 +17,9 @@
 // A Unicode table is ignored. On failure `result` is left as it was.
 std::string read_psf(std::span<const std::uint8_t> psf, struct font& result, std::string& warning);
 
-// Writes the 256 glyphs of `source` with no Unicode table: a `version` of 1 gives
-// version 1 (4-byte header, mode 0), anything else version 2 (32-byte header, flags 0).
-std::vector<std::uint8_t> write_psf(const struct font& source, int version);
+// Writes the 256 glyphs of `source`: a `version` of 1 gives version 1 (4-byte header),
+// anything else version 2 (32-byte header). With a code page `set` a Unicode table
+// follows the glyphs, naming each glyph's character in `set` (none for control
+// characters), so that the console knows which character each glyph draws; without one
+// there is no table (mode 0, flags 0).
+std::vector<std::uint8_t> write_psf(const struct font& source, int version, const charset* set = nullptr);

@@ -73,15 +73,3 @@ struct cut_sprite {
 // wholly transparent are left out.
 std::string cut_sheet(std::span<const std::uint8_t> png, std::span<const atlas_frame> frames, std::uint32_t scale,
                       bool nearest, bool skip_empty, std::vector<cut_sprite>& sprites);
-
-// Output names. A pattern holds exactly one number, written %d, %Nd or %0Nd (N from 1
-// to 9: at least N digits, padded with spaces or zeros), and %% for a percent sign.
-std::string check_name_pattern(std::string_view pattern);
-// The pattern with `number` in place; the pattern must have passed the check.
-std::string numbered_name(std::string_view pattern, std::uint32_t number);
-
-// The sprite file name (without folder) that frame `name` is cut into: the name with
-// a picture's ending (.png, .gif, .bmp, .jpg, .jpeg, .webp, .tga, .spr) replaced by
-// .spr, or .spr added. Names that are not a plain file name (empty, "." or "..",
-// holding a slash, a backslash or a control character, over 200 bytes) are refused.
-std::string frame_file_name(std::string_view name, std::string& file_name);

@@ -9,7 +9,8 @@
 // Glyph 0 is .notdef, a hollow box; glyph 1 + b is font glyph b. The character map (a
 // Windows Unicode subtable, format 4) maps the character that the code page gives code
 // b to glyph 1 + b, blank glyphs too; a character two codes share goes to the lower.
-// The writer gives the same bytes every time.
+// The writer gives the same bytes every time and cannot fail; family_name_problem
+// returns "" or the one sentence that says what is wrong with a family name.
 #pragma once
 #include "formats/charset.hpp"
 #include "art/fonts.hpp"

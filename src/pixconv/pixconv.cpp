@@ -3,8 +3,13 @@
 #include "pixconv/pixconv_formats.hpp"
 #include "pixconv/pixconv_options.hpp"
 #include "pixconv/pixconv_sheets.hpp"
+#include "pixconv/pixconv_files.hpp"
 #include "art/savefile.hpp"
+#ifdef PIXCONV_WATCH
+#include "pixconv/pixconv_watch.hpp"
+#endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -16,10 +21,6 @@
 
 namespace {
 
-// The largest input read: far beyond any sprite, sheet or 256-glyph font, small enough
-// that a wrong file name (a disk image, say) fails at once.
-constexpr std::size_t max_input_size = 64u << 20;
-
 // A complaint about the command line: one line, status 2.
 int usage_error(const std::string& message)
 {
@@ -27,60 +28,18 @@ int usage_error(const std::string& message)
     return 2;
 }
 
-// A failed conversion: one line naming the file to blame, status 1.
-int failure(const std::string& path, const std::string& message)
+// A failed conversion: one line naming the file to blame, status 1; or a usage error
+// that only the files showed, status 2.
+int failure(const complaint& what)
 {
-    std::fprintf(stderr, "pixconv: %s: %s\n", path.c_str(), message.c_str());
+    if (what.usage)
+        return usage_error(what.problem);
+    std::fprintf(stderr, "pixconv: %s: %s\n", what.path.c_str(), what.problem.c_str());
     return 1;
 }
 
-// Reads `path` into `data`, the whole file or its first `bytes_used` bytes when that
-// is not 0; "" on success, else what went wrong.
-std::string read_input(const std::string& path, std::size_t bytes_used, std::vector<std::uint8_t>& data)
-{
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return std::strerror(errno);
-    std::vector<std::uint8_t> chunk(65536);
-    std::string problem;
-    for (;;) {
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
-        data.insert(data.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
-        if (bytes_used != 0 && data.size() >= bytes_used) {
-            data.resize(bytes_used);
-            break;
-        }
-        if (data.size() > max_input_size) {
-            problem = "the file is larger than " + std::to_string(max_input_size >> 20) + " MiB";
-            break;
-        }
-        if (got < chunk.size()) {
-            if (std::ferror(file))
-                problem = std::strerror(errno);
-            break;
-        }
-    }
-    std::fclose(file);
-    return problem;
-}
-
-} // namespace
-
-std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data)
-{
-    return read_input(path, 0, data);
-}
-
-namespace {
-
-// Where a conversion failed: the file to blame and what is wrong with it.
-struct blame {
-    std::string path;
-    std::string problem;
-};
-
-// Reads the input as a sprite and writes it into `out`; "" problem on success.
-blame convert_sprite(const conversion& plan, const std::vector<std::uint8_t>& input, written& out)
+// Reads the input as a sprite and writes it into `out`.
+complaint convert_sprite(const conversion& plan, const std::vector<std::uint8_t>& input, written& out)
 {
     bitmap sprite{};
     std::string warning; // no sprite reader warns today
@@ -91,49 +50,105 @@ blame convert_sprite(const conversion& plan, const std::vector<std::uint8_t>& in
     return {plan.output_path, problem};
 }
 
-// Reads the input as a font and writes it into `out`; a reader's warning is printed.
-blame convert_font(const conversion& plan, const std::vector<std::uint8_t>& input, written& out)
+// Reads the input as a font and writes it into `out`; a reader's warning is kept.
+complaint convert_font(const conversion& plan, const std::vector<std::uint8_t>& input, written& out,
+                       std::string& warning)
 {
     struct font result {};
-    std::string warning;
     if (std::string problem = plan.input->read_font(input, plan.how, result, warning); !problem.empty())
         return {plan.input_path, problem};
-    if (!warning.empty())
-        std::fprintf(stderr, "pixconv: %s: warning: %s\n", plan.input_path.c_str(), warning.c_str());
     return {plan.output_path, plan.output->write_font(result, plan.how, out)};
 }
 
-// Writes one file through replace_file; "" on success.
-std::string write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)
+// The companions and the main output, all or none.
+complaint write_outputs(const std::string& path, written& out)
 {
+    std::vector<output_file> files = std::move(out.companions);
+    files.push_back({path, std::move(out.bytes)});
+    std::size_t failed = 0;
     errno = 0;
-    if (replace_file(path.c_str(), bytes.data(), bytes.size()) != 0) {
-        const char* refusal = save_refusal(path.c_str());
-        return std::string("cannot be written: ") + (refusal ? refusal : errno ? std::strerror(errno) : "unknown error");
-    }
-    return "";
+    if (write_output_files(files, failed) == 0)
+        return {};
+    const std::string& blamed = files[failed].path;
+    const char* refusal = save_refusal(blamed.c_str());
+    return {blamed, std::string("cannot be written: ") +
+                        (refusal ? refusal : errno ? std::strerror(errno) : "unknown error")};
 }
 
-// The companions first, so that the main output appears only when all of them did.
-blame write_outputs(const std::string& path, const written& out)
-{
-    for (const companion_file& companion : out.companions)
-        if (std::string problem = write_file(companion.path, companion.bytes); !problem.empty())
-            return {companion.path, problem};
-    return {path, write_file(path, out.bytes)};
-}
-
-// The default mode: one input read whole, converted, and written only when all went well.
-int convert_one(const conversion& plan)
+// The default mode: one input read whole, converted, and written only when all went
+// well. A font reader's warning goes into `warning`.
+complaint convert_one(const conversion& plan, std::string& warning)
 {
     std::vector<std::uint8_t> input;
-    if (std::string problem = read_input(plan.input_path, plan.input->bytes_used, input); !problem.empty())
-        return failure(plan.input_path, problem);
+    if (std::string problem = read_whole(plan.input_path, input, plan.input->bytes_used); !problem.empty())
+        return {plan.input_path, problem};
     written out;
-    blame result = plan.sprite ? convert_sprite(plan, input, out) : convert_font(plan, input, out);
+    complaint result = plan.sprite ? convert_sprite(plan, input, out) : convert_font(plan, input, out, warning);
     if (result.problem.empty())
         result = write_outputs(plan.output_path, out);
-    return result.problem.empty() ? 0 : failure(result.path, result.problem);
+    return result;
+}
+
+// The planned work: a sheet mode, else an animation mode, else one input into one output.
+struct planned {
+    sheet_job sheets;
+    animation_job movie;
+    conversion plan;
+};
+
+const std::string& first_input(const planned& work)
+{
+    if (work.sheets.mode != sheet_mode::none)
+        return work.sheets.inputs.front();
+    return work.movie.mode != animation_mode::none ? work.movie.inputs.front() : work.plan.input_path;
+}
+
+// Runs the planned work; a warning that does not stop it goes into `warning`, with
+// the file it is about.
+complaint run(const planned& work, complaint& warning)
+{
+    // Every size is bounded before memory is taken, so this is a machine short of memory.
+    try {
+        if (work.sheets.mode != sheet_mode::none)
+            return run_sheet_job(work.sheets);
+        if (work.movie.mode != animation_mode::none) {
+            warning.path = work.movie.output;
+            return run_animation_job(work.movie, warning.problem);
+        }
+        warning.path = work.plan.input_path;
+        return convert_one(work.plan, warning.problem);
+    } catch (const std::bad_alloc&) {
+        return {first_input(work), "there is not enough memory to convert it"};
+    }
+}
+
+#ifdef PIXCONV_WATCH
+// The files a conversion reads: every name but the output, and beside a PNG the atlas
+// or tileset that may say where its frames lie.
+std::vector<std::string> watched_inputs(const std::vector<std::string>& names)
+{
+    std::vector<std::string> inputs(names.begin(), names.end() - 1);
+    for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+        if (!format_of(names[i]) || format_of(names[i])->family != "PNG")
+            continue;
+        inputs.push_back(names[i].substr(0, names[i].size() - 4) + ".json");
+        inputs.push_back(names[i].substr(0, names[i].size() - 4) + ".tsx");
+    }
+    return inputs;
+}
+#endif
+
+// --palette FILE: the 16 colours in the format FILE's ending names.
+int write_palette(const command_line& line)
+{
+    const format_row* row = nullptr;
+    if (std::string problem = plan_palette(line, row); !problem.empty())
+        return usage_error(problem);
+    written out;
+    complaint result{line.how.palette_path, row->write_palette(out)};
+    if (result.problem.empty())
+        result = write_outputs(line.how.palette_path, out);
+    return result.problem.empty() ? 0 : failure(result);
 }
 
 } // namespace
@@ -151,18 +166,26 @@ int pixconv_main(int argc, char** argv)
         std::printf("pixconv %s\n", PIXCONV_VERSION);
         return 0;
     }
-    sheet_job sheets;
-    std::string problem = plan_sheets(line, sheets);
-    conversion plan;
-    const bool one_to_one = sheets.mode == sheet_mode::none;
-    if (problem.empty() && one_to_one)
-        problem = plan_conversion(line, plan);
+    if (std::find(line.given.begin(), line.given.end(), "--palette") != line.given.end())
+        return write_palette(line);
+    planned work;
+    std::string problem = plan_sheets(line, work.sheets);
+    if (problem.empty() && work.sheets.mode == sheet_mode::none)
+        problem = plan_animation(line, work.movie);
+    if (problem.empty() && work.sheets.mode == sheet_mode::none && work.movie.mode == animation_mode::none)
+        problem = plan_conversion(line, work.plan);
     if (!problem.empty())
         return usage_error(problem);
-    // Every size is bounded before memory is taken, so this is a machine short of memory.
-    try {
-        return one_to_one ? convert_one(plan) : run_sheet_job(sheets);
-    } catch (const std::bad_alloc&) {
-        return failure(one_to_one ? plan.input_path : sheets.inputs.front(), "there is not enough memory to convert it");
-    }
+    const auto convert = [&]() {
+        complaint warning;
+        const complaint result = run(work, warning);
+        if (!warning.problem.empty())
+            std::fprintf(stderr, "pixconv: %s: warning: %s\n", warning.path.c_str(), warning.problem.c_str());
+        return result.problem.empty() ? 0 : failure(result);
+    };
+#ifdef PIXCONV_WATCH
+    if (line.watch)
+        return watch_and_convert(watched_inputs(line.names), line.names.back(), convert);
+#endif
+    return convert();
 }

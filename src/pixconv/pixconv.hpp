@@ -1,4 +1,6 @@
 // The converter's command line; pixconv_main.cpp only calls pixconv_main.
+// Errors in pixconv/: the tables, checks and modes return "" or one sentence (a mode's
+// complaint names its file too); pixconv_main alone prints, one line on standard error.
 #pragma once
 
 // The whole program: reads the options and the two file names, converts, and writes

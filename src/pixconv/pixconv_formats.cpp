@@ -4,10 +4,13 @@
 #include "art/bitmap.hpp"
 #include "formats/bmfont.hpp"
 #include "formats/cheader.hpp"
+#include "formats/apngfile.hpp"
 #include "formats/gzipdata.hpp"
+#include "formats/palettefile.hpp"
 #include "formats/pngimage.hpp"
 #include "formats/psffile.hpp"
 #include "formats/truetype.hpp"
+#include "pixconv/pixconv_names.hpp"
 
 // FreeType and the WOFF2 encoder are not built everywhere (the browser's converter has
 // neither): the build defines PIXCONV_FREETYPE and PIXCONV_WOFF2 where they are linked.
@@ -17,10 +20,13 @@
 #ifdef PIXCONV_WOFF2
 #include "formats/woff2data.hpp"
 #endif
+// giflib is not built for the browser yet: PIXCONV_GIF is defined where it is linked.
+#ifdef PIXCONV_GIF
+#include "formats/giffile.hpp"
+#endif
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 namespace {
 
@@ -80,34 +86,40 @@ std::string read_console_font(std::span<const std::uint8_t> data, const settings
     return read_psf(plain, result, warning);
 }
 
+std::vector<std::uint8_t> console_font_of(const struct font& source, const settings& how)
+{
+    return write_psf(source, how.psf1 ? 1 : 2, how.charset_given ? how.characters : nullptr);
+}
+
 std::string write_console_font(const struct font& source, const settings& how, written& out)
 {
-    out.bytes = write_psf(source, how.psf1 ? 1 : 2);
+    out.bytes = console_font_of(source, how);
     return "";
 }
 
 std::string write_console_font_gz(const struct font& source, const settings& how, written& out)
 {
-    return gzip(write_psf(source, how.psf1 ? 1 : 2), out.bytes);
+    return gzip(console_font_of(source, how), out.bytes);
 }
 
-std::string read_bdf_font(std::span<const std::uint8_t> data, const settings&, struct font& result, std::string&)
+std::string read_bdf_font(std::span<const std::uint8_t> data, const settings& how, struct font& result,
+                          std::string& warning)
 {
-    return read_bdf(data, result);
+    return read_bdf(data, *how.characters, result, warning);
 }
 
 std::string write_bdf_font(const struct font& source, const settings& how, written& out)
 {
-    out.bytes = write_bdf(source, how.name);
+    out.bytes = write_bdf(source, how.name, *how.characters);
     return "";
 }
 
 #ifdef PIXCONV_FREETYPE
 // PCF, Windows, TrueType and OpenType fonts come in through FreeType, gzipped or not.
 std::string read_through_freetype(std::span<const std::uint8_t> data, const settings& how, struct font& result,
-                                  std::string&)
+                                  std::string& warning)
 {
-    return read_freetype_font(data, *how.characters, how.size, result);
+    return read_freetype_font(data, *how.characters, how.size, result, warning);
 }
 constexpr font_reader truetype_reader = read_through_freetype;
 #else
@@ -124,9 +136,10 @@ std::string write_sprite_h(const bitmap& sprite, const settings& how, written& o
 
 std::string write_font_h(const struct font& source, const settings& how, written& out)
 {
-    const std::string header = write_font_header(source, how.name);
+    std::string header;
+    const std::string problem = write_font_header(source, how.name, header);
     out.bytes.assign(header.begin(), header.end());
-    return "";
+    return problem;
 }
 
 // A BMFont page goes beside its descriptor, named after it: pixel.fnt, pixel_0.png.
@@ -168,6 +181,79 @@ std::string write_woff2_font(const struct font& source, const settings& how, wri
     return write_woff2(write_truetype(source, *how.characters, how.name), out.bytes);
 }
 #endif
+// A sprite as an animation of one frame, shown as --delay and --loop say.
+animation still_animation(const bitmap& sprite, const settings& how)
+{
+    animation still;
+    still.width = sprite.width;
+    still.height = sprite.height;
+    still.frames.emplace_back(sprite.bitmap, sprite.bitmap + std::size_t{sprite.width} * sprite.height);
+    still.durations_ms.push_back(frame_duration_ms(how, nullptr));
+    still.loops = how.loops;
+    return still;
+}
+
+std::string write_apng_sprite(const bitmap& sprite, const settings& how, written& out)
+{
+    if (sprite.width == 0 || sprite.height == 0)
+        return "the sprite has no pixels";
+    return write_apng(still_animation(sprite, how), how.scale, out.bytes);
+}
+
+#ifdef PIXCONV_GIF
+std::string write_gif_sprite(const bitmap& sprite, const settings& how, written& out)
+{
+    if (sprite.width == 0 || sprite.height == 0)
+        return "the sprite has no pixels";
+    return write_gif(still_animation(sprite, how), how.scale, out.bytes);
+}
+
+// A GIF of one frame is a sprite; one of many is cut into sprite files instead.
+std::string read_gif_sprite(std::span<const std::uint8_t> data, const settings& how, bitmap& sprite, std::string&)
+{
+    animation read;
+    if (std::string problem = read_gif(data, how.nearest, read); !problem.empty())
+        return problem;
+    if (read.frames.size() > 1)
+        return "the GIF holds " + std::to_string(read.frames.size()) +
+               " frames; name a folder or a pattern such as walk-%02d.spr to write them all";
+    bitmap result{};
+    if (allocate_bitmap(static_cast<std::uint8_t>(read.width), static_cast<std::uint8_t>(read.height), result) != 0) {
+        std::free(result.bitmap);
+        return "out of memory";
+    }
+    std::copy(read.frames[0].begin(), read.frames[0].end(), result.bitmap);
+    sprite = result;
+    return "";
+}
+#endif
+
+std::string write_gpl(written& out)
+{
+    out.bytes = write_gimp_palette();
+    return "";
+}
+
+std::string write_pal(written& out)
+{
+    out.bytes = write_jasc_palette();
+    return "";
+}
+
+std::string write_hex(written& out)
+{
+    out.bytes = write_hex_palette();
+    return "";
+}
+
+std::string write_swatch(written& out)
+{
+    std::vector<std::uint8_t> values(16);
+    for (std::uint8_t v = 0; v < 16; ++v)
+        values[v] = v;
+    return write_png_picture(16, 1, values, out.bytes);
+}
+
 // The two size bytes and 255 x 255 pixel bytes.
 constexpr std::size_t largest_sprite_file = 2 + 255 * 255;
 
@@ -182,7 +268,22 @@ constexpr std::array formats = {
                .help = ".fnt             font file, 2048 bytes (read, write)", .bytes_used = font_file_size},
     format_row{.ending = ".png", .family = "PNG", .content = holds::either,
                .read_sprite = read_png, .write_sprite = write_png, .read_font = read_sheet, .write_font = write_sheet,
-               .help = ".png             PNG: a sprite, or a font as a sheet of 16 x 16 glyphs (read, write)"},
+               .help = ".png             PNG: a sprite, or a font as a sheet of 16 x 16 glyphs (read, write)",
+               .write_palette = write_swatch},
+#ifdef PIXCONV_GIF
+    format_row{.ending = ".gif", .family = "GIF", .content = holds::a_sprite,
+               .read_sprite = read_gif_sprite, .write_sprite = write_gif_sprite,
+               .help = ".gif             GIF: sprites as an animation, or its frames back (read, write)"},
+#endif
+    format_row{.ending = ".apng", .family = "APNG", .content = holds::a_sprite, .write_sprite = write_apng_sprite,
+               .help = ".apng            animated PNG of sprites (write)"},
+    format_row{.ending = ".gpl", .family = "GIMP palette", .content = holds::a_sprite,
+               .help = ".gpl .pal .hex   the 16 colours for other programs: GIMP, JASC, hex (--palette)",
+               .in_hint = false, .write_palette = write_gpl},
+    format_row{.ending = ".pal", .family = "JASC palette", .content = holds::a_sprite, .in_hint = false,
+               .write_palette = write_pal},
+    format_row{.ending = ".hex", .family = "hex palette", .content = holds::a_sprite, .in_hint = false,
+               .write_palette = write_hex},
     format_row{.ending = ".psf", .family = "PSF", .content = holds::a_font,
                .read_font = read_console_font, .write_font = write_console_font,
                .help = ".psf .psfu       PC Screen Font, version 1 or 2, optionally .gz (read, write)"},
@@ -208,7 +309,8 @@ constexpr std::array formats = {
                .named = naming::family},
 #ifdef PIXCONV_FREETYPE
     format_row{.ending = ".otf", .family = "OpenType", .content = holds::a_font, .read_font = read_through_freetype,
-               .help = ".otf             OpenType font, outlines or bitmap strikes (read)"},
+               .help = ".otf .otb        OpenType font, outlines or bitmap strikes (read)"},
+    format_row{.ending = ".otb", .family = "OpenType", .content = holds::a_font, .read_font = read_through_freetype},
 #endif
     format_row{.ending = ".h", .family = "C header", .content = holds::either,
                .write_sprite = write_sprite_h, .write_font = write_font_h,
@@ -224,15 +326,16 @@ constexpr std::array formats = {
 #endif
 };
 
-bool ends_with(std::string_view text, std::string_view ending)
-{
-    if (text.size() < ending.size())
-        return false;
-    return std::equal(ending.begin(), ending.end(), text.end() - static_cast<std::ptrdiff_t>(ending.size()),
-                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
-}
-
 } // namespace
+
+std::uint32_t frame_duration_ms(const settings& how, const atlas_frame* frame)
+{
+    if (how.delay_ms)
+        return *how.delay_ms;
+    if (frame && frame->duration_ms)
+        return *frame->duration_ms;
+    return 100;
+}
 
 std::span<const format_row> format_table()
 {

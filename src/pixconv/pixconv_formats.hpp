@@ -6,6 +6,7 @@
 #pragma once
 #include "formats/charset.hpp"
 #include "art/fonts.hpp"
+#include "pixconv/pixconv_files.hpp"
 #include "pixconv/pixconv_sheets.hpp"
 #include "art/structs.hpp"
 
@@ -24,19 +25,24 @@ struct settings {
     bool psf1 = false;       // write PSF version 1 instead of 2
     std::string name;        // the C array's name, a BDF font's family, or the family of a font for engines and web pages
     const charset* characters = &latin1_charset; // which character each glyph code stands for
+    bool charset_given = false; // --charset was given: a PSF output names each glyph's character
     std::optional<std::uint32_t> size;           // pixels: the strike or em of a font read through FreeType
     std::string output_path; // the main output's name, after which companion files are named
     sheet_options sheet;     // packing and cutting sprite sheets
+    std::optional<std::uint32_t> delay_ms; // --delay: every frame's duration in milliseconds
+    std::uint32_t loops = 0;               // --loop: plays in all, 0 forever
+    std::string palette_path;              // --palette: where the 16 colours are written
 };
+
+// How long an animation shows a frame: --delay when given, else the atlas's "duration"
+// for the frame (`frame` may be nullptr), else 100 ms.
+std::uint32_t frame_duration_ms(const settings& how, const atlas_frame* frame);
 
 // A file a writer makes beside the main output (a descriptor's picture, say).
-struct companion_file {
-    std::string path;
-    std::vector<std::uint8_t> bytes;
-};
+using companion_file = output_file;
 
-// What a writer makes. The program writes the companions and then the main output,
-// and only when the whole conversion succeeded.
+// What a writer makes. The program writes the companions and the main output, all or
+// none, and only when the whole conversion succeeded.
 struct written {
     std::vector<std::uint8_t> bytes;
     std::vector<companion_file> companions;
@@ -50,6 +56,8 @@ using font_reader = std::string (*)(std::span<const std::uint8_t> data, const se
                                     std::string& warning);
 using sprite_writer = std::string (*)(const bitmap& sprite, const settings& how, written& out);
 using font_writer = std::string (*)(const struct font& source, const settings& how, written& out);
+// Writes the 16 colours, as --palette FILE asks.
+using palette_writer = std::string (*)(written& out);
 
 enum class holds { a_sprite, a_font, either };
 
@@ -75,6 +83,7 @@ struct format_row {
     // A longer file is read only this far, its first bytes being all the format
     // uses; 0: the whole file is read, up to the converter's input limit.
     std::size_t bytes_used = 0;
+    palette_writer write_palette = nullptr; // the palette in this format, for --palette
 };
 
 // Every row, in the order --help lists them.

@@ -1,5 +1,6 @@
 #include "pixconv/pixconv_options.hpp"
 
+#include "formats/animation.hpp"
 #include "formats/charset.hpp"
 #include "formats/cheader.hpp"
 #include "formats/freetypefont.hpp"
@@ -20,12 +21,13 @@ struct option_row {
     std::string (*set)(std::string_view value, command_line& line) = nullptr;
     // Where the option does something: a side of one of these format families holding
     // this content. No family: the option is checked elsewhere or always applies.
-    std::array<std::string_view, 6> families = {};
+    std::array<std::string_view, 8> families = {};
     side where = side::either;
     holds content = holds::either;
     std::string_view misuse = {}; // the usage error when it does nothing here
     std::string_view help = {};   // its line in --help after the indent; "" when it shares one
     unsigned sheets = 0;          // the sheet modes it does something in (below)
+    unsigned animations = 0;      // the animation modes it does something in (in_make, in_split)
 };
 
 // The sheet modes, as bits of option_row::sheets. The sheet options' rows name the
@@ -34,8 +36,15 @@ struct option_row {
 constexpr unsigned in_pack = 1;
 constexpr unsigned in_grid_cut = 2;
 constexpr unsigned in_atlas_cut = 4;
+constexpr unsigned in_tileset = 8;
+constexpr unsigned in_sprite_frames = 16;
 constexpr unsigned in_cut = in_grid_cut | in_atlas_cut;
-constexpr unsigned in_sheets = in_pack | in_cut;
+constexpr unsigned in_game = in_tileset | in_sprite_frames;
+constexpr unsigned in_sheets = in_pack | in_cut | in_game;
+
+// The animation modes, as bits of option_row::animations.
+constexpr unsigned in_make = 1;
+constexpr unsigned in_split = 2;
 
 struct sheet_use {
     unsigned modes;
@@ -45,7 +54,12 @@ constexpr std::array sheet_uses = {
     sheet_use{in_pack, "applies to packing sprites into a sheet"},
     sheet_use{in_grid_cut, "applies to cutting a sheet by --cell"},
     sheet_use{in_cut, "applies to cutting a sheet"},
-    sheet_use{in_pack | in_grid_cut, "applies to packing a sheet or cutting one by --cell"},
+    sheet_use{in_pack | in_grid_cut | in_game, "applies to packing a sheet, a tileset or sprite frames, or cutting a sheet by --cell"},
+    sheet_use{in_pack | in_game, "applies to packing a sheet, a tileset or sprite frames"},
+    sheet_use{in_cut | in_game, "applies to cutting a sheet, or a sheet read into a tileset or sprite frames"},
+    sheet_use{in_game, "applies to a tileset or sprite frames"},
+    sheet_use{in_tileset, "applies to a tileset (.tsx)"},
+    sheet_use{in_sprite_frames, "applies to sprite frames (.tres)"},
     sheet_use{0, "does not apply to sprite sheets"},
 };
 
@@ -83,13 +97,10 @@ std::string set_name(std::string_view value, command_line& line)
 
 std::string set_charset(std::string_view value, command_line& line)
 {
-    line.how.characters = find_charset(value);
-    if (line.how.characters)
-        return "";
-    std::string known;
-    for (const charset* set : all_charsets())
-        known += std::string(known.empty() ? "" : " or ") + std::string(set->name);
-    return "--charset takes " + known + ", not '" + std::string(value) + "'";
+    if (std::string problem = find_charset(value, line.how.characters); !problem.empty())
+        return "--charset takes a single-byte code page that iconv knows: " + problem;
+    line.how.charset_given = true;
+    return "";
 }
 
 std::string set_size(std::string_view value, command_line& line)
@@ -159,6 +170,48 @@ std::string set_skip_empty(std::string_view, command_line& line)
     return "";
 }
 
+std::string set_delay(std::string_view value, command_line& line)
+{
+    std::uint32_t delay = 0;
+    if (std::string problem = parse_count("--delay", value, 1, max_frame_duration_ms, delay); !problem.empty())
+        return problem;
+    line.how.delay_ms = delay;
+    return "";
+}
+
+std::string set_animation(std::string_view, command_line& line)
+{
+    line.how.sheet.animation = true;
+    return "";
+}
+
+std::string set_godot(std::string_view value, command_line& line)
+{
+    if (value != "3" && value != "4")
+        return "--godot takes 3 or 4, not '" + std::string(value) + "'";
+    line.how.sheet.godot = value == "3" ? 3 : 4;
+    return "";
+}
+
+#ifdef PIXCONV_WATCH
+std::string set_watch(std::string_view, command_line& line)
+{
+    line.watch = true;
+    return "";
+}
+#endif
+
+std::string set_loop(std::string_view value, command_line& line)
+{
+    return parse_count("--loop", value, 0, max_loops, line.how.loops);
+}
+
+std::string set_palette(std::string_view value, command_line& line)
+{
+    line.how.palette_path = value;
+    return "";
+}
+
 std::string ask_help(std::string_view, command_line& line)
 {
     line.wanted = action::help;
@@ -174,20 +227,22 @@ std::string ask_version(std::string_view, command_line& line)
 // The help lines of --scale and --size name their limits.
 static_assert(max_scale == 64, "say the new limit in the help line of --scale");
 static_assert(max_freetype_size == 64, "say the new limit in the help line of --size");
+static_assert(max_frame_duration_ms == 655350 && max_loops == 65535, "say the new limits in --delay's and --loop's help");
 
 constexpr std::array options = {
     option_row{.name = "--sprite", .help = "--sprite, --font  what a PNG or C header holds, when neither side says",
                .sheets = in_sheets},
     option_row{.name = "--font"},
-    option_row{.name = "--scale", .takes_value = true, .set = set_scale, .families = {"PNG", "BMFont"},
-               .misuse = "--scale needs a PNG side or a BMFont output",
-               .help = "--scale N         a PNG or BMFont page is enlarged N times (1-64), every pixel an N x N block",
-               .sheets = in_sheets},
+    option_row{.name = "--scale", .takes_value = true, .set = set_scale, .families = {"PNG", "BMFont", "GIF", "APNG"},
+               .misuse = "--scale needs a PNG side or a BMFont, GIF or APNG output",
+               .help = "--scale N         a PNG, GIF, APNG or BMFont page is enlarged N times (1-64), every pixel\n"
+                       "                    an N x N block",
+               .sheets = in_sheets, .animations = in_make},
     option_row{.name = "--nearest", .set = set_nearest,
-               .families = {"PNG"}, .where = side::input, .content = holds::a_sprite,
-               .misuse = "--nearest applies to a PNG read as a sprite",
-               .help = "--nearest         a PNG colour not among the 16 becomes the nearest of them",
-               .sheets = in_cut},
+               .families = {"PNG", "GIF"}, .where = side::input, .content = holds::a_sprite,
+               .misuse = "--nearest applies to a PNG or GIF read as a sprite",
+               .help = "--nearest         a PNG or GIF colour not among the 16 becomes the nearest of them",
+               .sheets = in_cut | in_game, .animations = in_make | in_split},
     option_row{.name = "--invert", .set = set_invert,
                .families = {"PNG"}, .where = side::input, .content = holds::a_font,
                .misuse = "--invert applies to a PNG read as a font sheet",
@@ -198,15 +253,20 @@ constexpr std::array options = {
     option_row{.name = "--name", .takes_value = true, .set = set_name,
                .families = {"C header", "BDF", "BMFont", "TrueType", "WOFF2"}, .where = side::output,
                .misuse = "--name applies to a C header, BDF, BMFont, TrueType or WOFF2 output",
-               .help = "--name NAME       the C array's name, or a font's family name\n"
-                       "                    (default: the output file's name without its ending)"},
+               .help = "--name NAME       the C array's name, a font's family name, or a tileset's\n"
+                       "                    or an animation's name\n"
+                       "                    (default: the output file's name without its ending)",
+               .sheets = in_game},
     option_row{.name = "--bmfont", .families = {"BMFont"}, .where = side::output,
                .misuse = "--bmfont applies to a .fnt or .xml output",
                .help = "--bmfont          a .fnt output is a BMFont text descriptor, not a font file"},
     option_row{.name = "--charset", .takes_value = true, .set = set_charset,
-               .families = {"BMFont", "TrueType", "WOFF2", "PCF", "Windows FON", "OpenType"}, .content = holds::a_font,
-               .misuse = "--charset applies to a BMFont, TrueType or WOFF2 output, or a font read through FreeType",
-               .help = "--charset NAME    which character each glyph code is: latin1 (default) or cp437"},
+               .families = {"BMFont", "TrueType", "WOFF2", "PSF", "BDF", "PCF", "Windows FON", "OpenType"},
+               .content = holds::a_font,
+               .misuse = "--charset applies to a BMFont, TrueType, WOFF2, PSF or BDF output, or a font read "
+                         "through FreeType",
+               .help = "--charset NAME    which character each glyph code is: a single-byte code page\n"
+                       "                    as iconv names it (latin1, the default; cp437, cp1251, koi8-r, ...)"},
     option_row{.name = "--size", .takes_value = true, .set = set_size,
                .families = {"PCF", "Windows FON", "TrueType", "OpenType"}, .where = side::input,
                .misuse = "--size applies to a PCF, FON, TrueType or OpenType input",
@@ -214,11 +274,12 @@ constexpr std::array options = {
                        "                    at N pixels per em (1-64; default: the tallest strike up to 8)"},
     option_row{.name = "--columns", .takes_value = true, .set = set_columns, .families = {"sprite sheet"},
                .misuse = "--columns applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
-               .help = "--columns N       frames a row when packing (default: as square as it gets)", .sheets = in_pack},
+               .help = "--columns N       frames a row when packing (default: as square as it gets)",
+               .sheets = in_pack | in_game},
     option_row{.name = "--padding", .takes_value = true, .set = set_padding, .families = {"sprite sheet"},
                .misuse = "--padding applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
                .help = "--padding N       pixels between frames (packing, or cutting by --cell)",
-               .sheets = in_pack | in_grid_cut},
+               .sheets = in_pack | in_grid_cut | in_game},
     option_row{.name = "--atlas", .takes_value = true, .set = set_atlas, .families = {"sprite sheet"},
                .misuse = "--atlas applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
                .help = "--atlas LAYOUT    the atlas written: hash (default) or array", .sheets = in_pack},
@@ -232,9 +293,34 @@ constexpr std::array options = {
     option_row{.name = "--skip-empty", .set = set_skip_empty, .families = {"sprite sheet"},
                .misuse = "--skip-empty applies to sprite sheets: several sprites into one PNG, or a PNG cut into sprites",
                .help = "--skip-empty      leave out wholly transparent frames when cutting", .sheets = in_cut},
+    option_row{.name = "--delay", .takes_value = true, .set = set_delay, .families = {"GIF", "APNG"},
+               .where = side::output,
+               .misuse = "--delay applies to an animation: a GIF or APNG output, a tileset with --animation, or sprite frames",
+               .help = "--delay MS        every frame of an animation lasts MS milliseconds (1-655350;\n"
+                       "                    default: the atlas's durations, else 100)",
+               .sheets = in_game, .animations = in_make},
+    option_row{.name = "--loop", .takes_value = true, .set = set_loop, .families = {"GIF", "APNG"},
+               .where = side::output, .misuse = "--loop applies to a GIF or APNG output",
+               .help = "--loop N          an animation plays N times in all (0-65535; default 0: for ever)",
+               .animations = in_make},
+    option_row{.name = "--animation", .set = set_animation, .families = {"tileset or sprite frames"},
+               .misuse = "--animation applies to a tileset (.tsx)",
+               .help = "--animation       tile 0 of a tileset plays every tile in turn", .sheets = in_tileset},
+    option_row{.name = "--godot", .takes_value = true, .set = set_godot, .families = {"tileset or sprite frames"},
+               .misuse = "--godot applies to sprite frames (.tres)",
+               .help = "--godot 3|4       which engine version the sprite frames are for (default: 4)",
+               .sheets = in_sprite_frames},
+    option_row{.name = "--palette", .takes_value = true, .set = set_palette,
+               .help = "--palette FILE    writes the 16 colours as FILE: .gpl, .pal (JASC), .hex or .png (16 x 1)"},
+#ifdef PIXCONV_WATCH
+    option_row{.name = "--watch", .set = set_watch,
+               .help = "--watch           convert, then again whenever an input changes, until interrupted\n"
+                       "                    (Linux only)",
+               .sheets = ~0u},
+#endif
     option_row{.name = "--help", .set = ask_help,
-               .help = "--help, --version"},
-    option_row{.name = "--version", .set = ask_version},
+               .help = "--help, --version", .sheets = ~0u},
+    option_row{.name = "--version", .set = ask_version, .sheets = ~0u},
 };
 
 const option_row* option_named(std::string_view name)
@@ -304,6 +390,8 @@ std::string find_formats(const command_line& line, conversion& plan)
             return path + ": " + ending_hint();
     if (!can_read(*plan.input))
         return plan.input_path + ": a " + std::string(plan.input->family) + " can be written, not read";
+    if (!can_write(*plan.output) && plan.output->write_palette)
+        return plan.output_path + ": a " + std::string(plan.output->family) + " is written by --palette FILE alone";
     if (!can_write(*plan.output))
         return plan.output_path + ": a " + std::string(plan.output->family) + " can be read, not written";
     return "";
@@ -428,7 +516,13 @@ std::string plan_sheets(const command_line& line, sheet_job& job)
     job.mode = sheet_mode_of(line.names, is_given(line, "--atlas"), sheet.grid.has_value());
     if (job.mode == sheet_mode::none)
         return "";
-    const unsigned here = job.mode == sheet_mode::pack ? in_pack : sheet.grid ? in_grid_cut : in_atlas_cut;
+    const unsigned here = job.mode == sheet_mode::pack            ? in_pack
+                          : job.mode == sheet_mode::tileset       ? in_tileset
+                          : job.mode == sheet_mode::sprite_frames ? in_sprite_frames
+                          : sheet.grid                            ? in_grid_cut
+                                                                  : in_atlas_cut;
+    if (job.mode == sheet_mode::tileset && line.how.delay_ms && !sheet.animation)
+        return "--delay applies to an animation: add --animation to animate tile 0";
     for (const option_row& option : options)
         if (is_given(line, option.name) && !(option.sheets & here))
             for (const sheet_use& use : sheet_uses)
@@ -447,7 +541,45 @@ std::string plan_sheets(const command_line& line, sheet_job& job)
     job.scale = line.how.scale;
     job.nearest = line.how.nearest;
     job.skip_empty = sheet.skip_empty;
+    job.game = {line.how.name, sheet.animation, sheet.godot, line.how.delay_ms};
     return check_sheet_names(job);
+}
+
+std::string plan_animation(const command_line& line, animation_job& job)
+{
+    job.mode = animation_mode_of(line.names);
+    if (job.mode == animation_mode::none)
+        return "";
+    const bool make = job.mode == animation_mode::make;
+    const bool from_sheet = make && line.names.front().size() >= 4 &&
+                            format_of(line.names.front()) == format_of(".png");
+    for (const option_row& option : options) {
+        if (!is_given(line, option.name))
+            continue;
+        const bool nearest_without_colours = make && option.name == "--nearest" && !from_sheet;
+        if (!(option.animations & (make ? in_make : in_split)) || nearest_without_colours)
+            return std::string(option.name) + (make ? " does not apply to making an animation from these files"
+                                                    : " does not apply to splitting a GIF into sprites");
+    }
+    job.inputs.assign(line.names.begin(), line.names.end() - 1);
+    job.output = line.names.back();
+    job.how = line.how;
+    return check_animation_names(job);
+}
+
+std::string plan_palette(const command_line& line, const format_row*& row)
+{
+    if (!line.names.empty() || line.given.size() > 1)
+        return "--palette FILE takes no other file names or options";
+    row = format_of(line.how.palette_path);
+    if (!row || !row->write_palette) {
+        std::string endings;
+        for (const format_row& each : format_table())
+            if (each.write_palette)
+                endings += std::string(endings.empty() ? "" : ", ") + std::string(each.ending);
+        return "--palette writes " + endings + ", not '" + line.how.palette_path + "'";
+    }
+    return "";
 }
 
 std::string usage_text()
@@ -463,7 +595,19 @@ std::string usage_text()
     text += "Sprite sheets:\n"
             "  pixconv [options] SPRITE.spr... SHEET.png     packs them; writes SHEET.json beside it\n"
             "  pixconv --cell WxH [options] SHEET.png NAME%02d.spr   cuts a grid, numbered from 0\n"
-            "  pixconv [options] SHEET.png FOLDER/           cuts the frames of SHEET.json\n";
+            "  pixconv [options] SHEET.png FOLDER/           cuts the frames of SHEET.json, or\n"
+            "                                                the tiles of SHEET.tsx without it\n"
+            "Into the game (instead of sprite files, SHEET.png with SHEET.json beside it):\n"
+            "  pixconv [options] SPRITE.spr... TILES.tsx     a tileset: TILES.png and TILES.tsx\n"
+            "  pixconv [options] SPRITE.spr... WALK.tres     sprite frames: WALK.png and WALK.tres\n"
+            "Animations:\n";
+    // A build without giflib writes APNG alone.
+    const std::string endings = format_of("a.gif") ? "OUT.gif|OUT.apng" : "OUT.apng";
+    text += "  pixconv [options] SPRITE.spr... " + endings + "   one frame per sprite\n"
+            "  pixconv [options] SHEET.png " + endings + "       the frames of SHEET.json\n";
+    if (format_of("a.gif"))
+        text += "  pixconv [--nearest] ANIMATION.gif FOLDER/ or NAME%02d.spr   every frame\n";
+    text += "  pixconv --palette FILE                        the 16 colours for other programs\n";
     text += "Options:\n";
     for (const option_row& row : options)
         if (!row.help.empty())

@@ -5,6 +5,7 @@
 // error" is checked from the same rows. Every function returns "" on success, else the
 // usage error as one sentence.
 #pragma once
+#include "pixconv/pixconv_animations.hpp"
 #include "pixconv/pixconv_formats.hpp"
 
 #include <string>
@@ -19,6 +20,7 @@ struct command_line {
     std::vector<std::string> names;      // the file names, in the order given
     std::vector<std::string_view> given; // the names of the options given
     settings how;
+    bool watch = false; // --watch
 };
 
 // Reads the options and file names of argv[1..argc-1] into `line`: "--scale=4" and
@@ -46,6 +48,16 @@ std::string plan_conversion(const command_line& line, conversion& plan);
 // options that do nothing in it and fills `job`. "" or the usage error; `job.mode`
 // stays none for the one-to-one conversion.
 std::string plan_sheets(const command_line& line, sheet_job& job);
+
+// The most plays --loop takes: a GIF stores the repeats after the first in 16 bits.
+inline constexpr std::uint32_t max_loops = 65535;
+
+// Works out whether `line` asks for an animation mode (animation_mode_of); if so,
+// refuses the options that do nothing in it and fills `job`. "" or the usage error.
+std::string plan_animation(const command_line& line, animation_job& job);
+
+// For --palette FILE: checks that nothing else was asked and finds FILE's format row.
+std::string plan_palette(const command_line& line, const format_row*& row);
 
 // What --help prints, formats and options from their tables.
 std::string usage_text();

@@ -2,37 +2,20 @@
 
 #include "art/bitmap.hpp"
 #include "formats/pngimage.hpp"
-#include "art/savefile.hpp"
+#include "formats/tiledfile.hpp"
+#include "pixconv/pixconv_game.hpp"
+#include "pixconv/pixconv_files.hpp"
+#include "pixconv/pixconv_names.hpp"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
 
 namespace {
-
-bool ends_with_lower(const std::string& text, std::string_view ending)
-{
-    if (text.size() < ending.size())
-        return false;
-    return std::equal(ending.begin(), ending.end(), text.end() - static_cast<std::ptrdiff_t>(ending.size()),
-                      [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
-}
-
-std::string base_name(const std::string& path)
-{
-    return path.substr(path.find_last_of('/') + 1);
-}
-
-// `path` with its last `cut` characters replaced by `ending`.
-std::string with_ending(const std::string& path, std::size_t cut, const std::string& ending)
-{
-    return path.substr(0, path.size() - cut) + ending;
-}
 
 bool is_folder(const std::string& path)
 {
@@ -49,41 +32,43 @@ bool same_file(const std::string& a, const std::string& b)
            first.st_ino == second.st_ino;
 }
 
-int failure(const std::string& path, const std::string& message)
+bool exists(const std::string& path)
 {
-    std::fprintf(stderr, "pixconv: %s: %s\n", path.c_str(), message.c_str());
-    return 1;
+    struct stat st{};
+    return stat(path.c_str(), &st) == 0;
 }
 
-struct output_file {
-    std::string path;
-    std::vector<std::uint8_t> bytes;
-};
+} // namespace
 
-// Refuses an output that is one of the inputs, then writes every output or none.
-int write_outputs(const std::vector<std::string>& inputs, const std::vector<output_file>& outputs)
+std::string base_name(const std::string& path)
+{
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+std::string with_ending(const std::string& path, std::size_t cut, const std::string& ending)
+{
+    return path.substr(0, path.size() - cut) + ending;
+}
+
+complaint write_outputs(const std::vector<std::string>& inputs, const std::vector<output_file>& outputs)
 {
     for (const output_file& output : outputs)
         for (const std::string& input : inputs)
             if (same_file(output.path, input))
-                return failure(output.path, "is an input too; an input is never overwritten");
-    std::vector<new_file> files;
-    for (const output_file& output : outputs)
-        files.push_back({output.path.c_str(), output.bytes.data(), output.bytes.size()});
+                return {output.path, "is an input too; an input is never overwritten"};
     std::size_t failed = 0;
     errno = 0;
-    const int status = replace_files(files, failed);
+    const int status = write_output_files(outputs, failed);
     if (status == 0)
-        return 0;
+        return {};
     const std::string reason = errno ? std::strerror(errno) : "unknown error";
-    if (status == -1)
-        return failure(outputs[failed].path, "cannot be written (" + reason + "); no file was changed");
-    return failure(outputs[failed].path, "cannot be written (" + reason + "); the " + std::to_string(failed) +
-                                             " files before it were written, it and the rest were not");
+    if (status != -2)
+        return {outputs[failed].path, "cannot be written (" + reason + "); no file was changed"};
+    return {outputs[failed].path, "cannot be written (" + reason + "); the " + std::to_string(failed) +
+                                      " files before it were written, it and the rest were not"};
 }
 
-// Reads each sprite file; the frame names are the base names without ".spr".
-int read_sprites(const sheet_job& job, std::vector<bitmap>& sprites, std::vector<std::string>& names)
+complaint read_sprites(const sheet_job& job, std::vector<bitmap>& sprites, std::vector<std::string>& names)
 {
     for (const std::string& path : job.inputs) {
         std::vector<std::uint8_t> data;
@@ -92,41 +77,62 @@ int read_sprites(const sheet_job& job, std::vector<bitmap>& sprites, std::vector
         if (problem.empty())
             problem = read_sprite_file(data, sprite);
         if (!problem.empty())
-            return failure(path, problem);
+            return {path, problem};
         sprites.push_back(sprite);
         const std::string name = base_name(path);
         names.push_back(name.substr(0, name.size() - 4));
     }
-    return 0;
+    return {};
 }
 
-int run_pack(const sheet_job& job)
+std::string read_atlas_file(const std::string& path, atlas& result)
+{
+    std::vector<std::uint8_t> json;
+    std::string problem = read_whole(path, json);
+    return problem.empty() ? read_atlas_json(json, result) : problem;
+}
+
+namespace {
+
+// The tiles of a tileset, each cut into a file named after its number.
+std::string read_tileset_frames(const std::string& path, std::vector<atlas_frame>& frames)
+{
+    std::vector<std::uint8_t> xml;
+    tileset tiles;
+    std::string problem = read_whole(path, xml);
+    if (problem.empty())
+        problem = read_tsx(xml, tiles);
+    if (problem.empty())
+        frames = tileset_frames(tiles);
+    return problem;
+}
+
+complaint run_pack(const sheet_job& job)
 {
     std::vector<bitmap> sprites;
     std::vector<std::string> names;
-    int status = read_sprites(job, sprites, names);
+    complaint result = read_sprites(job, sprites, names);
     std::vector<std::uint8_t> png;
     atlas layout;
     std::string json;
-    if (status == 0) {
+    if (result.problem.empty()) {
         std::string problem = pack_sheet(sprites, names, job.pack, png, layout);
         layout.image = base_name(job.output);
         if (problem.empty())
             problem = write_atlas_json(layout, job.layout, json);
-        if (!problem.empty())
-            status = failure(job.output, problem);
+        result = {job.output, problem};
     }
     for (bitmap& sprite : sprites)
         std::free(sprite.bitmap);
-    if (status != 0)
-        return status;
+    if (!result.problem.empty())
+        return result;
     const std::string json_path = with_ending(job.output, 4, ".json");
     return write_outputs(job.inputs, {{job.output, png}, {json_path, {json.begin(), json.end()}}});
 }
 
 // The frames to cut: the grid's, or the atlas's beside the sheet, with each frame's
 // output path.
-int find_frames(const sheet_job& job, std::span<const std::uint8_t> png, std::vector<atlas_frame>& frames,
+complaint find_frames(const sheet_job& job, std::span<const std::uint8_t> png, std::vector<atlas_frame>& frames,
                 std::vector<std::string>& paths, std::vector<std::string>& inputs)
 {
     const std::string& sheet = job.inputs.front();
@@ -137,50 +143,54 @@ int find_frames(const sheet_job& job, std::span<const std::uint8_t> png, std::ve
         if (problem.empty())
             problem = grid_frames(width, height, *job.grid, frames);
         if (!problem.empty())
-            return failure(sheet, problem);
+            return {sheet, problem};
         for (std::size_t i = 0; i < frames.size(); ++i)
             paths.push_back(numbered_name(job.output, static_cast<std::uint32_t>(i)));
-        return 0;
+        return {};
     }
-    const std::string json_path = with_ending(sheet, 4, ".json");
-    inputs.push_back(json_path);
-    std::vector<std::uint8_t> json;
+    const std::string tsx_path = with_ending(sheet, 4, ".tsx");
+    std::string json_path = with_ending(sheet, 4, ".json");
     atlas read;
-    std::string problem = read_whole(json_path, json);
-    if (problem.empty())
-        problem = read_atlas_json(json, read);
+    std::string problem;
+    if (!exists(json_path) && exists(tsx_path)) {
+        json_path = tsx_path;
+        problem = read_tileset_frames(tsx_path, read.frames);
+    } else {
+        problem = read_atlas_file(json_path, read);
+    }
+    inputs.push_back(json_path);
     if (!problem.empty())
-        return failure(json_path, problem);
+        return {json_path, problem};
     const std::string folder = job.output.back() == '/' ? job.output : job.output + "/";
     std::set<std::string> taken;
     for (const atlas_frame& frame : read.frames) {
         std::string file;
         if (std::string error = frame_file_name(frame.name, file); !error.empty())
-            return failure(json_path, error);
+            return {json_path, error};
         if (!taken.insert(file).second)
-            return failure(json_path, "two frames would both be cut into " + file);
+            return {json_path, "two frames would both be cut into " + file};
         paths.push_back(folder + file);
     }
     frames = std::move(read.frames);
-    return 0;
+    return {};
 }
 
-int run_cut(const sheet_job& job)
+complaint run_cut(const sheet_job& job)
 {
     const std::string& sheet = job.inputs.front();
     std::vector<std::uint8_t> png;
     if (std::string problem = read_whole(sheet, png); !problem.empty())
-        return failure(sheet, problem);
+        return {sheet, problem};
     std::vector<atlas_frame> frames;
     std::vector<std::string> paths;
     std::vector<std::string> inputs = job.inputs;
-    if (const int status = find_frames(job, png, frames, paths, inputs); status != 0)
-        return status;
+    if (complaint found = find_frames(job, png, frames, paths, inputs); !found.problem.empty())
+        return found;
     std::vector<cut_sprite> sprites;
     if (std::string problem = cut_sheet(png, frames, job.scale, job.nearest, job.skip_empty, sprites); !problem.empty())
-        return failure(sheet, problem);
+        return {sheet, problem};
     if (sprites.empty())
-        return failure(sheet, "every frame is wholly transparent; with --skip-empty there is nothing to write");
+        return {sheet, "every frame is wholly transparent; with --skip-empty there is nothing to write"};
     std::vector<output_file> outputs;
     for (cut_sprite& sprite : sprites)
         outputs.push_back({paths[sprite.frame], std::move(sprite.file)});
@@ -230,11 +240,20 @@ sheet_mode sheet_mode_of(const std::vector<std::string>& names, bool atlas_given
 {
     if (names.size() < 2)
         return sheet_mode::none;
+    const bool from_sheet = names.size() == 2 && ends_with(names.front(), ".png");
+    const bool from_sprites = std::all_of(names.begin(), names.end() - 1,
+                                          [](const std::string& name) { return ends_with(name, ".spr"); });
+    if (from_sheet || from_sprites) {
+        if (ends_with(names.back(), ".tsx"))
+            return sheet_mode::tileset;
+        if (ends_with(names.back(), ".tres"))
+            return sheet_mode::sprite_frames;
+    }
     const bool sprites_first = std::all_of(names.begin(), names.end() - 1,
-                                           [](const std::string& name) { return ends_with_lower(name, ".spr"); });
-    if (sprites_first && ends_with_lower(names.back(), ".png") && (names.size() > 2 || atlas_given))
+                                           [](const std::string& name) { return ends_with(name, ".spr"); });
+    if (sprites_first && ends_with(names.back(), ".png") && (names.size() > 2 || atlas_given))
         return sheet_mode::pack;
-    if (names.size() == 2 && ends_with_lower(names.front(), ".png") &&
+    if (names.size() == 2 && ends_with(names.front(), ".png") &&
         (cell_given || names.back().find('%') != std::string::npos || names_a_folder(names.back())))
         return sheet_mode::cut;
     return sheet_mode::none;
@@ -242,7 +261,7 @@ sheet_mode sheet_mode_of(const std::vector<std::string>& names, bool atlas_given
 
 std::string check_sheet_names(sheet_job& job)
 {
-    if (job.mode == sheet_mode::pack) {
+    if (job.mode != sheet_mode::cut) {
         std::set<std::string> seen;
         for (const std::string& input : job.inputs) {
             const std::string name = base_name(input);
@@ -254,7 +273,7 @@ std::string check_sheet_names(sheet_job& job)
     if (job.grid) {
         if (names_a_folder(job.output))
             return "cutting by --cell writes numbered files: name them with a pattern such as tile-%02d.spr";
-        if (!ends_with_lower(job.output, ".spr"))
+        if (!ends_with(job.output, ".spr"))
             return job.output + ": the sprites cut are sprite files, named ...%d.spr";
         return check_name_pattern(job.output);
     }
@@ -265,7 +284,18 @@ std::string check_sheet_names(sheet_job& job)
     return "";
 }
 
-int run_sheet_job(const sheet_job& job)
+complaint run_sheet_job(const sheet_job& job)
 {
-    return job.mode == sheet_mode::pack ? run_pack(job) : run_cut(job);
+    switch (job.mode) {
+    case sheet_mode::pack:
+        return run_pack(job);
+    case sheet_mode::cut:
+        return run_cut(job);
+    case sheet_mode::tileset:
+    case sheet_mode::sprite_frames:
+        return run_game_export(job);
+    case sheet_mode::none:
+        break;
+    }
+    return {job.output, "is not the output of a mode with many files"};
 }

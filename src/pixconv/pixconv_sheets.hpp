@@ -3,12 +3,17 @@
 //   pack: SPRITE.spr ... SHEET.png    writes SHEET.png and SHEET.json beside it
 //   cut:  SHEET.png PATTERN.spr       with --cell WxH: the grid's cells, row by row,
 //                                     numbered from 0 in the pattern's %d
-//   cut:  SHEET.png FOLDER/           the frames of SHEET.json, named after them
+//   cut:  SHEET.png FOLDER/           the frames of SHEET.json, named after them, or
+//                                     without it the tiles of SHEET.tsx, named 0.spr, ...
+//   tileset:       SPRITE.spr ... TILES.tsx, or SHEET.png TILES.tsx   (pixconv_game.hpp)
+//   sprite frames: SPRITE.spr ... WALK.tres, or SHEET.png WALK.tres
 // Every output is made in memory first and written only when all of it succeeded, all
-// files together (replace_files); an output that is an input is refused.
+// files together (write_output_files); an output that is an input is refused. Usage
+// checks return "" or the usage error; the modes hand their complaint to pixconv_main.
 #pragma once
 #include "formats/atlasjson.hpp"
 #include "formats/spritesheet.hpp"
+#include "pixconv/pixconv_files.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -16,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-enum class sheet_mode { none, pack, cut };
+enum class sheet_mode { none, pack, cut, tileset, sprite_frames };
 
 // What the sheet modes' options set, as the command line gave them.
 struct sheet_options {
@@ -27,6 +32,16 @@ struct sheet_options {
     std::uint32_t offset_x = 0;       // --offset
     std::uint32_t offset_y = 0;
     bool skip_empty = false;
+    bool animation = false; // --animation
+    int godot = 4;          // --godot
+};
+
+// What a tileset or sprite frames take besides the packing.
+struct game_options {
+    std::string name;                      // --name; "": the output's name without its ending
+    bool animation = false;                // --animation: tile 0 plays every frame
+    int godot = 4;                         // --godot: the engine version written for
+    std::optional<std::uint32_t> delay_ms; // --delay
 };
 
 struct sheet_job {
@@ -39,6 +54,7 @@ struct sheet_job {
     std::uint32_t scale = 1;
     bool nearest = false;
     bool skip_empty = false;
+    game_options game;
 };
 
 // Option values: a whole number from `lowest` to `highest`, or two of them as "WxH".
@@ -48,11 +64,8 @@ std::string parse_count(std::string_view option, std::string_view value, std::ui
 std::string parse_pair(std::string_view option, std::string_view value, std::uint32_t lowest,
                        std::uint32_t highest, std::uint32_t& first, std::uint32_t& second);
 
-// Reads the whole of `path` into `data`, refusing what is too large for any input;
-// "" on success, else what went wrong. Defined with the program.
-std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data);
-
-// Which mode the file names ask for: pack for sprite files and a PNG last (two or
+// Which mode the file names ask for: tileset or sprite frames for a .tsx or .tres last
+// after sprite files or one PNG; pack for sprite files and a PNG last (two or
 // more names, or one sprite when `atlas_given`), cut for a PNG and then a pattern, a
 // name ending in '/' or an existing folder (or any output when `cell_given`); none for
 // anything else, which is the one-to-one conversion.
@@ -61,5 +74,16 @@ sheet_mode sheet_mode_of(const std::vector<std::string>& names, bool atlas_given
 // Checks the names of a job whose mode is set: "" or the usage error.
 std::string check_sheet_names(sheet_job& job);
 
-// Runs the job; returns the exit status (0, or 1 after printing what failed).
-int run_sheet_job(const sheet_job& job);
+// Runs the job; no complaint on success, else the file to blame and what is wrong.
+complaint run_sheet_job(const sheet_job& job);
+
+// Shared with the other modes that pack sprites.
+// Refuses an output that is one of the inputs, then writes every output or none.
+complaint write_outputs(const std::vector<std::string>& inputs, const std::vector<output_file>& outputs);
+// Reads each sprite file of job.inputs; the frame names are the base names without ".spr".
+complaint read_sprites(const sheet_job& job, std::vector<bitmap>& sprites, std::vector<std::string>& names);
+// Reads and parses the atlas at `path`; "" or what is wrong with it.
+std::string read_atlas_file(const std::string& path, atlas& result);
+std::string base_name(const std::string& path);
+// `path` with its last `cut` characters replaced by `ending`.
+std::string with_ending(const std::string& path, std::size_t cut, const std::string& ending);

@@ -1,0 +1,363 @@
+#include "formats/giffile.hpp"
+
+#include "art/structs.hpp"
+#include "display/palette.hpp"
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr int table_size = 32;         // a GIF colour table holds a power of two entries
+constexpr int transparent_index = 16;  // the first entry after the 16 colours
+constexpr std::uint32_t max_side = 255;
+
+struct rgb {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+};
+
+rgb colour_of(std::uint8_t value)
+{
+    const std::uint32_t word = rgbx_of(value);
+    return {static_cast<std::uint8_t>(word >> 24), static_cast<std::uint8_t>(word >> 16),
+            static_cast<std::uint8_t>(word >> 8)};
+}
+
+std::string gif_error(const char* what, int code)
+{
+    const char* text = GifErrorString(code);
+    return std::string(what) + " (" + (text ? text : "unknown error") + ")";
+}
+
+// ---- Writing ----
+
+int put_bytes(GifFileType* file, const GifByteType* data, int length)
+{
+    auto* out = static_cast<std::vector<std::uint8_t>*>(file->UserData);
+    out->insert(out->end(), data, data + length);
+    return length;
+}
+
+struct encoder_closer {
+    void operator()(GifFileType* file) const { EGifCloseFile(file, nullptr); }
+};
+
+// The NETSCAPE2.0 application extension: sub-block 1 holds the repeats after the first play.
+int put_loop_extension(GifFileType* file, std::uint32_t loops)
+{
+    const std::uint32_t repeats = loops == 0 ? 0 : loops - 1;
+    const GifByteType name[] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+    const GifByteType count[] = {1, static_cast<GifByteType>(repeats & 0xFF), static_cast<GifByteType>(repeats >> 8)};
+    int status = EGifPutExtensionLeader(file, APPLICATION_EXT_FUNC_CODE);
+    if (status == GIF_OK)
+        status = EGifPutExtensionBlock(file, sizeof name, name);
+    if (status == GIF_OK)
+        status = EGifPutExtensionBlock(file, sizeof count, count);
+    return status == GIF_OK ? EGifPutExtensionTrailer(file) : status;
+}
+
+int put_frame(GifFileType* file, const animation& source, std::size_t index, std::uint32_t scale)
+{
+    GraphicsControlBlock control{};
+    control.DisposalMode = DISPOSE_BACKGROUND;
+    control.UserInputFlag = false;
+    control.DelayTime = gif_delay_of(source.durations_ms[index]);
+    control.TransparentColor = transparent_index;
+    GifByteType extension[4];
+    const auto length = static_cast<int>(EGifGCBToExtension(&control, extension));
+    const auto width = static_cast<int>(source.width * scale);
+    const auto height = static_cast<int>(source.height * scale);
+    int status = EGifPutExtension(file, GRAPHICS_EXT_FUNC_CODE, length, extension);
+    if (status == GIF_OK)
+        status = EGifPutImageDesc(file, 0, 0, width, height, false, nullptr);
+    std::vector<GifPixelType> line(static_cast<std::size_t>(width));
+    const std::vector<std::uint8_t>& values = source.frames[index];
+    for (std::uint32_t y = 0; status == GIF_OK && y < source.height * scale; ++y) {
+        const std::uint8_t* row = values.data() + std::size_t{source.width} * (y / scale);
+        for (std::size_t x = 0; x < line.size(); ++x) {
+            const std::uint8_t value = row[x / scale];
+            line[x] = value == transparent ? transparent_index : value & 15;
+        }
+        status = EGifPutLine(file, line.data(), width);
+    }
+    return status;
+}
+
+// ---- Reading ----
+
+struct input_bytes {
+    std::span<const std::uint8_t> data;
+    std::size_t at = 0;
+};
+
+int get_bytes(GifFileType* file, GifByteType* buffer, int wanted)
+{
+    auto* in = static_cast<input_bytes*>(file->UserData);
+    const std::size_t count = std::min(static_cast<std::size_t>(std::max(wanted, 0)), in->data.size() - in->at);
+    std::memcpy(buffer, in->data.data() + in->at, count);
+    in->at += count;
+    return static_cast<int>(count);
+}
+
+struct decoder_closer {
+    void operator()(GifFileType* file) const { DGifCloseFile(file, nullptr); }
+};
+
+// A canvas pixel as a browser holds it: transparent, or an opaque colour.
+struct shown {
+    bool opaque = false;
+    rgb colour;
+};
+
+// What the extensions before a frame said about it.
+struct frame_control {
+    int disposal = DISPOSAL_UNSPECIFIED;
+    int transparent_index = NO_TRANSPARENT_COLOR;
+    std::uint32_t delay_cs = 0;
+};
+
+struct gif_reader {
+    GifFileType* file;
+    bool nearest;
+    animation read;
+    std::vector<shown> canvas;
+    frame_control next;
+};
+
+std::string side_problem(const std::string& what, std::uint32_t width, std::uint32_t height)
+{
+    if (width == 0 || height == 0 || width > max_side || height > max_side)
+        return what + " is " + std::to_string(width) + " x " + std::to_string(height) + " pixels; at least 1 x 1 "
+               "and at most " + std::to_string(max_side) + " x " + std::to_string(max_side) + " can be read";
+    return "";
+}
+
+std::uint8_t nearest_value(rgb c, std::uint32_t& distance)
+{
+    std::uint8_t best = 0;
+    distance = UINT32_MAX;
+    for (std::uint8_t v = 0; v < 16; ++v) {
+        const rgb p = colour_of(v);
+        const int dr = c.red - p.red;
+        const int dg = c.green - p.green;
+        const int db = c.blue - p.blue;
+        const auto d = static_cast<std::uint32_t>(dr * dr + dg * dg + db * db);
+        if (d < distance) {
+            distance = d;
+            best = v;
+        }
+    }
+    return best;
+}
+
+// The canvas as sprite values; "" or the first colour not among the 16.
+std::string sprite_values(const gif_reader& reader, std::vector<std::uint8_t>& values)
+{
+    values.resize(reader.canvas.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const shown& pixel = reader.canvas[i];
+        std::uint32_t distance = 0;
+        values[i] = pixel.opaque ? nearest_value(pixel.colour, distance) : transparent;
+        if (distance != 0 && !reader.nearest) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "#%02X%02X%02X", pixel.colour.red, pixel.colour.green, pixel.colour.blue);
+            return "pixel (" + std::to_string(i % reader.read.width) + ", " + std::to_string(i / reader.read.width) +
+                   ") is " + hex + ", not one of the 16 colours";
+        }
+    }
+    return "";
+}
+
+std::string read_extension(gif_reader& reader)
+{
+    int code = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetExtension(reader.file, &code, &block) != GIF_OK)
+        return gif_error("the file is damaged", reader.file->Error);
+    bool first = true;
+    while (block) {
+        if (code == GRAPHICS_EXT_FUNC_CODE && first) {
+            GraphicsControlBlock control{};
+            if (DGifExtensionToGCB(block[0], block + 1, &control) != GIF_OK)
+                return "a Graphic Control Extension is damaged";
+            reader.next = {control.DisposalMode, control.TransparentColor, static_cast<std::uint32_t>(control.DelayTime)};
+        } else if (code == APPLICATION_EXT_FUNC_CODE && first && block[0] == 11 &&
+                   std::memcmp(block + 1, "NETSCAPE2.0", 11) == 0) {
+            if (DGifGetExtensionNext(reader.file, &block) != GIF_OK)
+                return gif_error("the file is damaged", reader.file->Error);
+            if (block && block[0] >= 3 && block[1] == 1) {
+                const std::uint32_t repeats = block[2] | std::uint32_t{block[3]} << 8;
+                reader.read.loops = repeats == 0 ? 0 : repeats + 1;
+            }
+            first = false;
+            continue;
+        }
+        first = false;
+        if (DGifGetExtensionNext(reader.file, &block) != GIF_OK)
+            return gif_error("the file is damaged", reader.file->Error);
+    }
+    return "";
+}
+
+// Decodes the frame's rows into `indices` (frame width x height), interlaced or not.
+std::string read_indices(gif_reader& reader, std::uint32_t width, std::uint32_t height,
+                         std::vector<GifPixelType>& indices)
+{
+    indices.assign(std::size_t{width} * height, 0);
+    const auto read_row = [&](std::uint32_t y) {
+        return DGifGetLine(reader.file, indices.data() + std::size_t{width} * y, static_cast<int>(width)) == GIF_OK;
+    };
+    if (reader.file->Image.Interlace) {
+        constexpr std::array<std::uint32_t, 4> start = {0, 4, 2, 1};
+        constexpr std::array<std::uint32_t, 4> step = {8, 8, 4, 2};
+        for (std::size_t pass = 0; pass < 4; ++pass)
+            for (std::uint32_t y = start[pass]; y < height; y += step[pass])
+                if (!read_row(y))
+                    return gif_error("the file is damaged", reader.file->Error);
+        return "";
+    }
+    for (std::uint32_t y = 0; y < height; ++y)
+        if (!read_row(y))
+            return gif_error("the file is damaged", reader.file->Error);
+    return "";
+}
+
+std::string read_frame(gif_reader& reader)
+{
+    if (DGifGetImageDesc(reader.file) != GIF_OK)
+        return gif_error("the file is damaged", reader.file->Error);
+    const std::size_t number = reader.read.frames.size();
+    if (number >= max_gif_frames)
+        return "the GIF holds more than " + std::to_string(max_gif_frames) + " frames";
+    const GifImageDesc& desc = reader.file->Image;
+    const auto width = static_cast<std::uint32_t>(desc.Width);
+    const auto height = static_cast<std::uint32_t>(desc.Height);
+    if (std::string problem = side_problem("frame " + std::to_string(number), width, height); !problem.empty())
+        return problem;
+    const ColorMapObject* table = desc.ColorMap ? desc.ColorMap : reader.file->SColorMap;
+    if (!table)
+        return "frame " + std::to_string(number) + " has no colour table";
+    std::vector<GifPixelType> indices;
+    if (std::string problem = read_indices(reader, width, height, indices); !problem.empty())
+        return problem;
+    const frame_control control = reader.next;
+    reader.next = {};
+    // Only disposal 3 needs the canvas as it was.
+    std::vector<shown> before = control.disposal == DISPOSE_PREVIOUS ? reader.canvas : std::vector<shown>{};
+    const auto inside = [&](std::uint32_t x, std::uint32_t y) { return x < reader.read.width && y < reader.read.height; };
+    for (std::uint32_t y = 0; y < height; ++y)
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const std::uint32_t cx = static_cast<std::uint32_t>(desc.Left) + x;
+            const std::uint32_t cy = static_cast<std::uint32_t>(desc.Top) + y;
+            const GifPixelType index = indices[std::size_t{width} * y + x];
+            if (!inside(cx, cy) || index == control.transparent_index)
+                continue;
+            const bool listed = index < table->ColorCount;
+            const GifColorType c = listed ? table->Colors[index] : GifColorType{0, 0, 0};
+            reader.canvas[std::size_t{reader.read.width} * cy + cx] = {true, {c.Red, c.Green, c.Blue}};
+        }
+    std::vector<std::uint8_t> values;
+    if (std::string problem = sprite_values(reader, values); !problem.empty())
+        return "frame " + std::to_string(number) + ": " + problem;
+    reader.read.frames.push_back(std::move(values));
+    reader.read.durations_ms.push_back(control.delay_cs * 10);
+    // What the next frame is drawn on.
+    if (control.disposal == DISPOSE_PREVIOUS) {
+        reader.canvas = std::move(before);
+    } else if (control.disposal == DISPOSE_BACKGROUND) {
+        for (std::uint32_t y = 0; y < height; ++y)
+            for (std::uint32_t x = 0; x < width; ++x)
+                if (inside(desc.Left + x, desc.Top + y))
+                    reader.canvas[std::size_t{reader.read.width} * (desc.Top + y) + desc.Left + x] = {};
+    }
+    return "";
+}
+
+std::string read_records(gif_reader& reader)
+{
+    for (;;) {
+        GifRecordType type = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(reader.file, &type) != GIF_OK)
+            return gif_error("the file is damaged", reader.file->Error);
+        std::string problem;
+        if (type == IMAGE_DESC_RECORD_TYPE)
+            problem = read_frame(reader);
+        else if (type == EXTENSION_RECORD_TYPE)
+            problem = read_extension(reader);
+        else if (type == TERMINATE_RECORD_TYPE)
+            return reader.read.frames.empty() ? "the GIF holds no frame" : "";
+        else
+            return "the file is damaged (an unknown block)";
+        if (!problem.empty())
+            return problem;
+    }
+}
+
+} // namespace
+
+std::uint16_t gif_delay_of(std::uint32_t milliseconds)
+{
+    return static_cast<std::uint16_t>(std::clamp<std::uint32_t>((milliseconds + 5) / 10, 1, 65535));
+}
+
+std::string write_gif(const animation& source, std::uint32_t scale, std::vector<std::uint8_t>& gif)
+{
+    if (source.frames.empty() || source.frames.size() != source.durations_ms.size())
+        return "an animation needs at least one frame, each with its duration";
+    if (scale < 1 || source.width * scale > 65535 || source.height * scale > 65535)
+        return "a GIF is at most 65535 x 65535 pixels";
+    std::vector<std::uint8_t> bytes;
+    int error = 0;
+    std::unique_ptr<GifFileType, encoder_closer> file(EGifOpen(&bytes, put_bytes, &error));
+    if (!file)
+        return gif_error("the GIF encoder failed", error);
+    std::array<GifColorType, table_size> colours{};
+    for (std::uint8_t v = 0; v < 16; ++v) {
+        const rgb c = colour_of(v);
+        colours[v] = {c.red, c.green, c.blue};
+    }
+    const std::unique_ptr<ColorMapObject, decltype(&GifFreeMapObject)> table(
+        GifMakeMapObject(table_size, colours.data()), &GifFreeMapObject);
+    if (!table)
+        return "out of memory";
+    EGifSetGifVersion(file.get(), true);
+    int status = EGifPutScreenDesc(file.get(), static_cast<int>(source.width * scale),
+                                   static_cast<int>(source.height * scale), 8, 0, table.get());
+    if (status == GIF_OK && source.loops != 1)
+        status = put_loop_extension(file.get(), source.loops);
+    for (std::size_t i = 0; status == GIF_OK && i < source.frames.size(); ++i)
+        status = put_frame(file.get(), source, i, scale);
+    if (status != GIF_OK)
+        return gif_error("the GIF encoder failed", file->Error);
+    // Closing writes the trailer, and frees the file whatever happens.
+    if (EGifCloseFile(file.release(), &error) != GIF_OK)
+        return gif_error("the GIF encoder failed", error);
+    gif = std::move(bytes);
+    return "";
+}
+
+std::string read_gif(std::span<const std::uint8_t> gif, bool nearest, animation& result)
+{
+    input_bytes in{gif};
+    int error = 0;
+    const std::unique_ptr<GifFileType, decoder_closer> file(DGifOpen(&in, get_bytes, &error));
+    if (!file)
+        return error == D_GIF_ERR_NOT_GIF_FILE ? "not a GIF" : gif_error("not a readable GIF", error);
+    gif_reader reader{file.get(), nearest, {}, {}, {}};
+    reader.read.width = static_cast<std::uint32_t>(file->SWidth);
+    reader.read.height = static_cast<std::uint32_t>(file->SHeight);
+    reader.read.loops = 1;
+    if (std::string problem = side_problem("the canvas", reader.read.width, reader.read.height); !problem.empty())
+        return problem;
+    reader.canvas.assign(std::size_t{reader.read.width} * reader.read.height, shown{});
+    if (std::string problem = read_records(reader); !problem.empty())
+        return problem;
+    result = std::move(reader.read);
+    return "";
+}
