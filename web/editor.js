@@ -1,50 +1,35 @@
-// The page glue shared by pixmend.html and glyfmend.html: it starts the editor program on
-// a file kept in the browser's IndexedDB, offers the files for download and export, and
-// shows the program's output lines. Only the program itself writes what F2 saves.
+// The page glue shared by pixmend.html and glyfmend.html. It runs the editor program on one
+// file at a time, each file in a new instance of the program started after the last one
+// has ended, so the page itself (its list, status line and focus) stays. The files live in
+// the browser (files.js); the program reads its file from, and saves it to, an in-memory
+// folder, and the page stores each save in the browser before the save completes.
 (() => {
 'use strict';
 
 const page = document.body.dataset;            // editor, ending (.spr or .fnt), sample
-const folder = '/' + page.editor;              // this editor's IndexedDB-backed folder
-const nextKey = page.editor + '.next';         // the command line the next start uses
-const canvas = document.getElementById('canvas');
+const editor = page.editor;
+const folder = '/' + editor;                   // the program's working folder, in memory
+const files = window.browserFiles;
 const statusArea = document.getElementById('status');
-const statusLines = [];
-let current = null;                            // the file the running editor was given
-let copiedNow = false;                         // whether the page copied it in for this start
+const noticeActions = document.getElementById('notice-actions');
+const editing = document.getElementById('editing');
+const fileList = document.getElementById('files');
+const $ = id => document.getElementById(id);
+
+// ---- The status line: what the last action said. The next action starts it afresh.
+
+function clearStatus() {
+  statusArea.textContent = '';
+  noticeActions.replaceChildren();
+}
 
 function say(line) {
-  statusLines.push(line);
-  if (statusLines.length > 4)
-    statusLines.shift();
-  statusArea.textContent = statusLines.join('\n');
+  statusArea.textContent += (statusArea.textContent ? '\n' : '') + line;
 }
 
-// The largest whole-number scale at which the 640 x 400 picture fits the window.
-function fitCanvas() {
-  const used = document.querySelector('header').offsetHeight + 100;
-  const room = Math.min((window.innerWidth - 24) / 640, (window.innerHeight - used) / 400);
-  document.documentElement.style.setProperty('--scale', String(Math.max(1, Math.floor(room))));
-}
+const reasonOf = err => String((err && err.message) || err || 'unknown reason');
 
-const pathOf = name => folder + '/' + name;
-const exists = name => FS.analyzePath(pathOf(name)).exists;
-const persist = () => new Promise((resolve, reject) => FS.syncfs(false, err => (err ? reject(err) : resolve())));
-
-function sameBytes(a, b) {
-  return a.length === b.length && a.every((byte, i) => byte === b[i]);
-}
-
-// A name for `bytes` (or for a new file, when null) that replaces no other work in storage:
-// NAME itself when it is free or already holds those bytes, else NAME-1, NAME-2, ...
-function freeName(name, bytes) {
-  const dot = name.lastIndexOf('.') > 0 ? name.lastIndexOf('.') : name.length;
-  for (let n = 0; ; ++n) {
-    const candidate = n === 0 ? name : `${name.slice(0, dot)}-${n}${name.slice(dot)}`;
-    if (!exists(candidate) || (bytes && sameBytes(FS.readFile(pathOf(candidate)), bytes)))
-      return candidate;
-  }
-}
+// ---- Files
 
 // A plain file name: no folders, no leading dot (the safe save's temporary files have one).
 function plainName(name, fallback) {
@@ -52,90 +37,369 @@ function plainName(name, fallback) {
   return base || fallback;
 }
 
-// The file saved or opened last in this editor's storage.
-function newestFile() {
-  const names = FS.readdir(folder).filter(n => !n.startsWith('.') && FS.isFile(FS.stat(pathOf(n)).mode));
-  names.sort((a, b) => FS.stat(pathOf(b)).mtime - FS.stat(pathOf(a)).mtime);
-  return names[0] || null;
+const pngSignature = [0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A];
+const isPng = bytes => bytes.length >= 8 && pngSignature.every((byte, i) => bytes[i] === byte);
+
+// Why the editor would refuse `bytes`, in a user's words, or '' when it takes them. A
+// font file of any length opens: what a short one lacks stays blank.
+function refusalOf(bytes) {
+  if (editor !== 'pixmend')
+    return '';
+  if (bytes.length === 0)
+    return 'the file is empty';
+  if (bytes.length < 2 || bytes.length < 2 + bytes[0] * bytes[1])
+    return `the file is shorter than its size says (${bytes.length} bytes; a ${bytes[0]} × ${bytes[1] ?? 0} ` +
+           `sprite takes ${2 + bytes[0] * (bytes[1] ?? 0)})`;
+  return '';
 }
 
-async function copyIn(name, bytes) {
-  const stored = freeName(plainName(name, 'file' + page.ending), bytes);
-  if (!exists(stored))
-    FS.writeFile(pathOf(stored), bytes);
+function describe(record) {
+  const what = editor === 'pixmend' && record.bytes.length >= 2 ?
+    `sprite ${record.bytes[0]} × ${record.bytes[1]}` : editor === 'pixmend' ? 'sprite' : 'font';
+  const size = record.size === 1 ? '1 byte' : `${record.size} bytes`;
+  return `${size}, ${what}, saved ${new Date(record.saved).toLocaleString()}`;
+}
+
+// ---- The program
+
+let factory = null;
+function loadFactory() {
+  factory ??= new Promise((resolve, reject) => {
+    const script = Object.assign(document.createElement('script'), {src: editor + '.js'});
+    script.onload = () => resolve(window['create' + editor[0].toUpperCase() + editor.slice(1)]);
+    script.onerror = () => { factory = null; reject(new Error(`${editor}.js did not load.`)); };
+    document.head.append(script);
+  });
+  return factory;
+}
+
+// The WebAssembly module is compiled once and instantiated afresh for every file.
+let compiled = null;
+function compile() {
+  compiled ??= (async () => {
+    const response = await fetch(editor + '.wasm');
+    if (!response.ok)
+      throw new Error(`${editor}.wasm did not load.`);
+    try {
+      return await WebAssembly.compileStreaming(response.clone());
+    } catch {
+      return WebAssembly.compile(await response.arrayBuffer());
+    }
+  })();
+  compiled.catch(() => { compiled = null; });
+  return compiled;
+}
+
+let program = null;      // {module, args, running, exited, ended: Promise<status>}
+let runs = 0;            // instances started so far, for whoever waits for the next one
+
+// A fresh canvas for each instance: the last one keeps its WebGL context and its handlers.
+function freshCanvas() {
+  const old = $('canvas');
+  const canvas = old.cloneNode(false);
+  canvas.addEventListener('click', () => canvas.focus());
+  const hadFocus = document.activeElement === old;
+  old.replaceWith(canvas);
+  if (hadFocus)
+    canvas.focus();
+  return canvas;
+}
+
+async function stopProgram() {
+  const running = program;
+  if (!running || running.exited)
+    return;
+  running.module.quitAsked = true; // the program ends as it would when its window closes
+  if (running.module.webWake)
+    running.module.webWake();
+  await running.ended;
+}
+
+// Starts the program on `file`: {args, bytes}, the file args[0] holding `bytes` (none for
+// a new file), or a promise of them, which the instance waits for as it loads. Resolves to
+// 'running' once the program has drawn and waits for keys, or to its exit status.
+async function run(file) {
+  await stopProgram();
+  const make = await loadFactory();
+  const canvas = freshCanvas();
+  let settle;
+  let ended;
+  const outcome = new Promise(resolve => { settle = resolve; });
+  const state = {args: null, running: false, exited: false, ended: new Promise(resolve => { ended = resolve; })};
+  // However the instance ends (its exit, a failed load, an abort), the next can start.
+  const end = status => {
+    state.exited = true;
+    state.running = false;
+    ended(status);
+    settle(status);
+  };
+  const module = {
+    canvas,
+    arguments: [],
+    print: say,
+    printErr: say,
+    instantiateWasm(imports, receive) {
+      compile().then(wasm => WebAssembly.instantiate(wasm, imports).then(instance => receive(instance, wasm)))
+        .catch(err => { say(reasonOf(err)); end(1); });
+      return {};
+    },
+    preRun: [m => {
+      // Keys count only while the canvas has focus, not while the page's inputs do.
+      m.ENV.SDL_EMSCRIPTEN_KEYBOARD_ELEMENT = '#canvas';
+      // SDL's software renderer draws the picture into the canvas as a 2D image: it starts
+      // several times sooner than a WebGL context, and one texture copy a frame needs no more.
+      m.ENV.SDL_RENDER_DRIVER = 'software';
+      m.FS.mkdir(folder);
+      m.FS.chdir(folder);
+      m.addRunDependency('file');
+      Promise.resolve(file).then(({args, bytes}) => {
+        state.args = args;
+        m.arguments.push(...args); // the array main's argv is made from
+        if (bytes)
+          m.FS.writeFile(folder + '/' + args[0], bytes);
+      }).catch(err => say(reasonOf(err))).finally(() => m.removeRunDependency('file'));
+    }],
+    onWait() {
+      if (!state.running) {
+        state.running = true;
+        settle('running');
+      }
+    },
+    onExit: end,
+    onAbort: () => end(1),
+    storeFile: path => storeSaved(module, path),
+  };
+  state.module = module;
+  program = state;
+  document.body.dataset.runs = String(++runs);
+  make(module).catch(err => { say(reasonOf(err)); end(1); });
+  return outcome;
+}
+
+// ---- Saving: the program's fsync of its finished temporary file lands here.
+
+async function storeSaved(module, path) {
+  const base = path.split('/').pop();
+  const temporary = /^\.(.+)\.[A-Za-z0-9]{6}$/.exec(base);
+  const name = temporary ? temporary[1] : base;
+  const bytes = module.FS.readFile(path);
+  clearStatus();
+  try {
+    await files.put(editor, name, bytes);
+  } catch (err) {
+    say(`The browser did not store ${name}: ${reasonOf(err)}`);
+    throw err;
+  }
+  say(`Saved ${name} in this browser.`);
+  showEditing();
+  refreshList();
+  const handle = diskHandles.get(name);
+  if (handle)
+    writeToDisk(name, handle, bytes);
+}
+
+// ---- Opening files
+
+let current = null;      // the file the running program edits
+let lastGood = null;     // {args, bytes}: what to go back to when a file is refused
+
+function showEditing() {
+  editing.textContent = current ? `Editing ${current}` : 'No file is open.';
+}
+
+// Runs the program on `args` and, when it refuses them, goes back to the last file it took
+// (or, with none, to the sample), so that the page always ends with a working editor.
+async function start(file, fallBack = true) {
+  const outcome = await run(file);
+  const {args, bytes} = await file;
+  if (outcome === 'running') {
+    current = args[0];
+    lastGood = {args, bytes};
+    showEditing();
+    refreshList();
+    if (runs === 1 && document.activeElement === document.body)
+      program.module.canvas.focus(); // the first start only, when nothing else has the focus
+    if (runs === 1) // for scripts/web-bench: the first frame the browser shows with the picture
+      requestAnimationFrame(() => performance.mark('editor-first-frame'));
+    return true;
+  }
+  if (!fallBack)
+    return false;
+  if (lastGood) {
+    const stored = await files.get(editor, lastGood.args[0]).catch(() => null);
+    await start({args: lastGood.args, bytes: stored && lastGood.args.length === 1 ? stored.bytes : lastGood.bytes},
+                false);
+  } else {
+    const sample = await fetchSample();
+    await start({args: [await files.add(editor, page.sample, sample)], bytes: sample}, false);
+  }
+  return false;
+}
+
+// Opens bytes from elsewhere (a file chosen on the disk, a sample): refused ones are named
+// with the reason and never stored; others are stored, under NAME-1 if NAME holds other work.
+async function openBytes(name, bytes) {
+  name = plainName(name, 'file' + page.ending);
+  if (isPng(bytes)) {
+    say(`${name} is a PNG image, not a ${editor === 'pixmend' ? 'sprite' : 'font'} file: bring it in through ` +
+        'the converter, which turns pictures into sprites and fonts.');
+    return null;
+  }
+  const refusal = refusalOf(bytes);
+  if (refusal) {
+    say(`${name} cannot be opened: ${refusal}.`);
+    await start({args: [name], bytes});
+    return null;
+  }
+  const stored = await files.add(editor, name, bytes);
   if (stored !== name)
     say(`${name} in this browser holds other work; this copy is ${stored}.`);
-  await persist();
-  return stored;
+  return (await start({args: [stored], bytes})) ? stored : null;
+}
+
+async function openStored(name) {
+  const record = await files.get(editor, name);
+  if (!record) {
+    say(`${name} is no longer in this browser.`);
+    refreshList();
+    return;
+  }
+  await start({args: [name], bytes: record.bytes});
 }
 
 async function fetchSample() {
   const response = await fetch(page.sample);
   if (!response.ok)
-    throw new Error(`${page.sample} did not load`);
+    throw new Error(`${page.sample} did not load.`);
   return new Uint8Array(await response.arrayBuffer());
 }
 
-// Starts the editor again, with the page reloaded, on the command line `args`.
-function restartWith(args, copied) {
-  sessionStorage.setItem(nextKey, JSON.stringify({args, copied}));
-  location.reload();
+// Checks a number field; says what is wrong with it (the browser's own words) when it fails.
+function valid(input, label) {
+  if (input.checkValidity())
+    return true;
+  say(`${label}: ${input.validationMessage}`);
+  input.reportValidity();
+  return false;
 }
 
-// The command line of this start: what a button asked for, else the last saved file,
-// else (a first visit) a copy of the sample.
-async function startArguments() {
-  const next = JSON.parse(sessionStorage.getItem(nextKey) || 'null');
-  sessionStorage.removeItem(nextKey);
-  if (next) {
-    copiedNow = Boolean(next.copied);
-    return next.args;
+async function newFile() {
+  if (editor === 'pixmend' && !(valid($('width'), 'Width') && valid($('height'), 'Height')))
+    return;
+  const wanted = plainName($('name').value, 'new' + page.ending);
+  const name = await files.freeName(editor, wanted);
+  if (name !== wanted)
+    say(`${wanted} in this browser holds other work; the new file is ${name}.`);
+  // A second argument starts the font blank; the sprite's are its width and height.
+  await start({args: editor === 'pixmend' ?
+                 [name, String(Number($('width').value)), String(Number($('height').value))] : [name, 'new'],
+               bytes: null});
+}
+
+// What the page opens by itself: the file saved last, else a copy of the sample. The
+// program loads while the storage is read.
+async function choose() {
+  const sample = fetchSample(); // needed on a first visit only, fetched meanwhile
+  sample.catch(() => {});
+  try {
+    await files.moveOldFiles(editor);
+  } catch (err) {
+    say(`The files of the earlier version of this site could not be read: ${reasonOf(err)}`);
   }
-  const last = newestFile();
-  if (last)
-    return [last];
-  copiedNow = true;
-  return [await copyIn(page.sample, await fetchSample())];
+  try {
+    const stored = (await files.list(editor)).filter(record => !refusalOf(record.bytes));
+    stored.sort((a, b) => b.saved - a.saved);
+    if (stored.length)
+      return {args: [stored[0].name], bytes: stored[0].bytes};
+    return {args: [await files.add(editor, page.sample, await sample)], bytes: await sample};
+  } catch (err) {
+    say(`This browser's storage could not be read: ${reasonOf(err)}`);
+    return {args: [page.sample], bytes: await sample};
+  }
 }
 
-window.Module = {
-  canvas,
-  arguments: [],
-  print: say,
-  printErr: say,
-  preRun: [() => {
-    // Keys count only while the canvas has focus, not while the page's inputs do.
-    ENV.SDL_EMSCRIPTEN_KEYBOARD_ELEMENT = '#canvas';
-    FS.mkdir(folder);
-    FS.mount(IDBFS, {}, folder);
-    FS.chdir(folder);
-    addRunDependency('storage');
-    FS.syncfs(true, err => {
-      if (err)
-        say(`This browser's storage could not be read: ${err}`);
-      startArguments().then(args => {
-        current = args[0];
-        Module.arguments.push(...args); // the array main's argv is made from
-      }, err => say(String(err))).finally(() => removeRunDependency('storage'));
-    });
-  }],
-  postRun: [() => canvas.focus()],
-  // Every fsync of the safe save writes the folder to IndexedDB; the one of the folder
-  // itself, after the rename, is what makes the save complete there.
-  onStorageSync(path, ok, isDirectory) {
-    if (!isDirectory)
-      return;
-    say(ok ? `Saved ${current} in this browser.` : 'Error while saving');
-  },
-  // The editor ends only when it could not start: a file the page copied in for it
-  // is taken out again, so that the next visit does not stop on it too.
-  onExit(status) {
-    if (status !== 0 && copiedNow && current && exists(current)) {
-      FS.unlink(pathOf(current));
-      persist().catch(() => {});
+// ---- The list of files in this browser
+
+function entryFor(name) {
+  const item = document.createElement('li');
+  item.dataset.name = name;
+  const label = Object.assign(document.createElement('span'), {className: 'file-name', textContent: name});
+  const details = Object.assign(document.createElement('span'), {className: 'file-details'});
+  const button = (text, action) => {
+    const b = Object.assign(document.createElement('button'), {type: 'button', textContent: text});
+    b.setAttribute('aria-label', `${text} ${name}`);
+    b.addEventListener('click', () => act(() => action(name)));
+    return b;
+  };
+  item.append(label, ' ', details, ' ', button('Open', openStored), button('Download', downloadStored),
+              button('Delete', deleteStored));
+  return item;
+}
+
+// Brings the list up to date in place: entries are kept, so a focused button keeps the focus.
+let listing = Promise.resolve();
+function refreshList() {
+  listing = listing.then(async () => {
+    const records = await files.list(editor);
+    const byName = new Map(records.map(record => [record.name, record]));
+    for (const item of [...fileList.children])
+      if (!byName.has(item.dataset.name))
+        item.remove();
+    const names = [...byName.keys()].sort((a, b) => a.localeCompare(b));
+    let next = fileList.firstElementChild;
+    for (const name of names) {
+      let item = next && next.dataset.name === name ? next : null;
+      if (!item)
+        fileList.insertBefore(item = entryFor(name), next);
+      next = item.nextElementSibling;
+      item.querySelector('.file-details').textContent = describe(byName.get(name));
+      item.classList.toggle('current', name === current);
+      if (name === current)
+        item.setAttribute('aria-current', 'true');
+      else
+        item.removeAttribute('aria-current');
     }
-  },
-};
+    $('no-files').hidden = names.length > 0;
+  }).catch(err => say(`The files in this browser could not be listed: ${reasonOf(err)}`));
+  return listing;
+}
+
+async function downloadStored(name) {
+  const record = await files.get(editor, name);
+  if (record)
+    offer(name, record.bytes);
+  else
+    say(`${name} is no longer in this browser.`);
+}
+
+async function deleteStored(name) {
+  if (!window.confirm(`Delete ${name} from this browser? This cannot be undone.`))
+    return;
+  await files.remove(editor, name);
+  say(name === current ? `Deleted ${name} from this browser; it stays open, and F2 stores it again.` :
+                         `Deleted ${name} from this browser.`);
+  await refreshList();
+}
+
+// Another tab saved or deleted a file: the list follows, and the file open here is flagged.
+files.watch(change => {
+  if (change.editor !== editor)
+    return;
+  refreshList();
+  if (change.name !== current)
+    return;
+  if (change.change === 'deleted') {
+    say(`${current} was deleted in another tab; F2 here stores it again.`);
+    return;
+  }
+  say(`${current} was changed in another tab.`);
+  const name = current;
+  const reopen = Object.assign(document.createElement('button'), {type: 'button', textContent: `Reopen ${name}`});
+  reopen.addEventListener('click', () => act(() => openStored(name)));
+  noticeActions.replaceChildren(reopen);
+});
+
+// ---- Download and export
 
 let offered = null;
 function offer(name, bytes) {
@@ -148,27 +412,32 @@ function offer(name, bytes) {
   link.remove();
 }
 
-function savedFile() {
-  if (current && exists(current))
-    return FS.readFile(pathOf(current));
+async function savedFile() {
+  const record = current && await files.get(editor, current);
+  if (record)
+    return record.bytes;
   say(`${current} is not saved yet: press F2 in the editor first.`);
   return null;
 }
 
 let converter = null;
 function loadConverter() {
+  // The converter's usage hints name its command line, which a web page has none of.
+  const relay = line => { if (!line.includes('--help')) say(line); };
   converter ??= new Promise((resolve, reject) => {
     const script = Object.assign(document.createElement('script'), {src: 'pixconv.js'});
-    script.onload = () => createPixconv({print: say, printErr: say}).then(resolve, reject);
-    script.onerror = () => reject(new Error('The converter did not load.'));
+    script.onload = () => createPixconv({print: relay, printErr: relay}).then(resolve, reject);
+    script.onerror = () => { converter = null; reject(new Error('The converter did not load.')); };
     document.head.append(script);
   });
   return converter;
 }
 
-// What `pixconv NAME OUT [--scale N]` writes for the saved file, offered for download.
+// What the converter writes for the saved file, offered for download.
 async function exportAs(ending) {
-  const bytes = savedFile();
+  if (ending === '.png' && !valid($('scale'), 'Scale'))
+    return;
+  const bytes = await savedFile();
   if (!bytes)
     return;
   const pixconv = await loadConverter();
@@ -178,44 +447,171 @@ async function exportAs(ending) {
   pixconv.FS.writeFile(input, bytes);
   const args = [input, output];
   if (ending === '.png')
-    args.push('--scale', document.getElementById('scale').value);
-  const status = pixconv.callMain(args);
-  if (status === 0)
+    args.push('--scale', String(Number($('scale').value)));
+  if (pixconv.callMain(args) === 0)
     offer(output, pixconv.FS.readFile(output));
   for (const name of [input, output])
     if (pixconv.FS.analyzePath(name).exists)
       pixconv.FS.unlink(name);
 }
 
-function newArguments() {
-  const name = freeName(plainName(document.getElementById('name').value, 'new' + page.ending), null);
-  if (page.editor === 'glyfmend')
-    return [name, 'new']; // a second argument starts the font blank
-  return [name, document.getElementById('width').value || '0', document.getElementById('height').value || '0'];
+// ---- Files on the user's disk, where the browser lets a page write them
+
+const diskHandles = new Map(); // stored name -> the disk file F2 also writes
+const pickerTypes = [{description: editor === 'pixmend' ? 'Sprite' : 'Font',
+                      accept: {'application/octet-stream': [page.ending]}}];
+
+async function writeToDisk(name, handle, bytes) {
+  try {
+    let permission = handle.queryPermission ? await handle.queryPermission({mode: 'readwrite'}) : 'granted';
+    if (permission !== 'granted' && handle.requestPermission)
+      permission = await handle.requestPermission({mode: 'readwrite'});
+    if (permission !== 'granted') {
+      say(`${name} was not written to ${handle.name} on disk: this browser was not allowed to; ` +
+          'the copy in this browser is kept.');
+      return;
+    }
+    const writable = await handle.createWritable();
+    await writable.write(bytes);
+    await writable.close(); // the browser puts the whole new file in place only now
+    say(`Saved ${name} to ${handle.name} on disk.`);
+  } catch (err) {
+    say(`${name} was not written to ${handle.name} on disk (${reasonOf(err)}); the copy in this browser is kept.`);
+  }
 }
 
-const onClick = (id, action) => document.getElementById(id).addEventListener('click', action);
-const reportErrors = action => () => action().catch(err => say(String(err.message || err)));
+async function openFromDisk() {
+  let handle;
+  try {
+    [handle] = await window.showOpenFilePicker({types: pickerTypes, multiple: false});
+  } catch (err) {
+    if (err.name !== 'AbortError')
+      say(`No file was opened: ${reasonOf(err)}`);
+    return;
+  }
+  const file = await handle.getFile();
+  const stored = await openBytes(file.name, new Uint8Array(await file.arrayBuffer()));
+  if (stored) {
+    diskHandles.set(stored, handle);
+    say(`F2 saves ${stored} in this browser and to ${handle.name} on disk.`);
+  }
+}
 
-onClick('new', () => restartWith(newArguments(), false));
-onClick('sample', reportErrors(async () => restartWith([await copyIn(page.sample, await fetchSample())], true)));
-onClick('download', () => {
-  const bytes = savedFile();
+async function saveToDisk() {
+  const bytes = await savedFile();
+  if (!bytes)
+    return;
+  let handle;
+  try {
+    handle = await window.showSaveFilePicker({suggestedName: current, types: pickerTypes});
+  } catch (err) {
+    if (err.name !== 'AbortError')
+      say(`No place on the disk was chosen: ${reasonOf(err)}`);
+    return;
+  }
+  diskHandles.set(current, handle);
+  await writeToDisk(current, handle, bytes);
+}
+
+// ---- Keys: Tab belongs to the page; the on-screen keys belong to the program.
+
+// SDL cancels Tab on its canvas, and the editors' key maps use neither Tab nor Shift+Tab:
+// stopped before SDL sees them, they move the focus as on any other page.
+for (const type of ['keydown', 'keyup'])
+  window.addEventListener(type, event => {
+    if (event.key === 'Tab' && event.target.id === 'canvas')
+      event.stopImmediatePropagation();
+  }, true);
+
+// Each key's name is its button's text; location 3 is the keypad.
+const keyTable = [
+  {name: 'Up', code: 'ArrowUp', key: 'ArrowUp', keyCode: 38},
+  {name: 'Down', code: 'ArrowDown', key: 'ArrowDown', keyCode: 40},
+  {name: 'Left', code: 'ArrowLeft', key: 'ArrowLeft', keyCode: 37},
+  {name: 'Right', code: 'ArrowRight', key: 'ArrowRight', keyCode: 39},
+  {name: 'Space', code: 'Space', key: ' ', keyCode: 32},
+  {name: 'F2', code: 'F2', key: 'F2', keyCode: 113},
+  ...(editor === 'pixmend' ? [
+    ...'0123456789'.split('').map(d => ({name: d, code: 'Digit' + d, key: d, keyCode: 48 + Number(d)})),
+    ...'ABCDEFG'.split('').map(l => ({name: l, code: 'Key' + l, key: l.toLowerCase(), keyCode: l.charCodeAt(0)})),
+  ] : [
+    {name: 'Next glyph', code: 'NumpadAdd', key: '+', keyCode: 107, location: 3},
+    {name: 'Previous glyph', code: 'NumpadSubtract', key: '-', keyCode: 109, location: 3},
+    {name: 'Clear glyph', code: 'Digit0', key: '0', keyCode: 48},
+  ]),
+];
+
+// A key as the keyboard would give it: the same events the program's key map reads.
+function pressKey(spec) {
+  const canvas = $('canvas');
+  for (const type of ['keydown', 'keyup'])
+    canvas.dispatchEvent(new KeyboardEvent(type, {code: spec.code, key: spec.key, keyCode: spec.keyCode,
+                                                  which: spec.keyCode, location: spec.location || 0,
+                                                  bubbles: true, cancelable: true}));
+}
+
+for (const spec of keyTable) {
+  const button = Object.assign(document.createElement('button'), {type: 'button', textContent: spec.name});
+  button.addEventListener('click', () => pressKey(spec));
+  $('keys').append(button);
+}
+
+// ---- The page
+
+// The largest whole-number scale at which the 640 x 400 picture fits the window, or half
+// size on a narrow screen: there each picture pixel is one pixel of the page, still square.
+function fitCanvas() {
+  const used = document.querySelector('header').offsetHeight + 140;
+  const room = Math.min((document.documentElement.clientWidth - 24) / 640, (window.innerHeight - used) / 400);
+  const scale = room >= 1 ? Math.floor(room) : document.documentElement.clientWidth - 24 >= 640 ? 1 : 0.5;
+  document.documentElement.style.setProperty('--scale', String(scale));
+}
+
+// One action at a time, in the order asked; each starts the status line afresh.
+let acting = Promise.resolve();
+function act(action) {
+  acting = acting.then(() => { clearStatus(); return action(); }).catch(err => say(reasonOf(err)));
+  return acting;
+}
+
+const onClick = (id, action) => $(id).addEventListener('click', () => act(action));
+onClick('new', newFile);
+onClick('sample', async () => { await openBytes(page.sample, await fetchSample()); });
+onClick('download', async () => {
+  const bytes = await savedFile();
   if (bytes)
     offer(current, bytes);
 });
 for (const button of document.querySelectorAll('.export'))
-  button.addEventListener('click', reportErrors(() => exportAs(button.dataset.ending)));
-document.getElementById('open').addEventListener('change', reportErrors(async () => {
-  const file = document.getElementById('open').files[0];
+  button.addEventListener('click', () => act(() => exportAs(button.dataset.ending)));
+$('open').addEventListener('change', () => act(async () => {
+  const file = $('open').files[0];
+  $('open').value = '';
   if (file)
-    restartWith([await copyIn(file.name, new Uint8Array(await file.arrayBuffer()))], true);
+    await openBytes(file.name, new Uint8Array(await file.arrayBuffer()));
 }));
-canvas.addEventListener('click', () => canvas.focus());
+if ('showOpenFilePicker' in window && 'showSaveFilePicker' in window) {
+  onClick('open-disk', openFromDisk);
+  onClick('save-disk', saveToDisk);
+  $('open-disk').hidden = $('save-disk').hidden = false;
+}
 window.addEventListener('resize', fitCanvas);
 fitCanvas();
 if (navigator.storage && navigator.storage.persist)
   navigator.storage.persist().catch(() => {});
+if ('serviceWorker' in navigator)
+  navigator.serviceWorker.register('sw.js').catch(() => {});
 
-document.head.append(Object.assign(document.createElement('script'), {src: page.editor + '.js'}));
+// What the tests and the benchmark watch: the instance that runs, and its command line.
+window.editorPage = {
+  get running() { return Boolean(program && program.running); },
+  get args() { return program ? program.args : null; },
+  get current() { return current; },
+  get runs() { return runs; },
+};
+
+// The program's WebAssembly compiles while its script loads.
+compile().catch(() => {});
+act(() => start(choose()));
+refreshList();
 })();

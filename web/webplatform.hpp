@@ -6,4 +6,6 @@
 // Waits like SDL_WaitEventTimeout, but sleeps until SDL queues an event or `timeout_ms`
 // pass, whichever comes first, instead of waking every few milliseconds to look. Returns
 // 1 with the event taken into `event`, or 0 when the time ran out with none queued.
+// Once the page has asked the program to end, the event is SDL_QUIT, as when a desktop
+// window is closed.
 int web_wait_event_timeout(SDL_Event* event, Uint32 timeout_ms);

@@ -6,7 +6,8 @@ const fs = require('fs');
 const path = require('path');
 
 const types = {'.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.css': 'text/css',
-               '.wasm': 'application/wasm', '.json': 'application/json'};
+               '.wasm': 'application/wasm', '.json': 'application/json', '.png': 'image/png',
+               '.webmanifest': 'application/manifest+json'};
 
 function serve(folder, port) {
   const root = path.resolve(folder);

@@ -20,7 +20,9 @@ async function openSite(site) {
     defaultViewport: {width: 1000, height: 800},
   });
   const base = `http://127.0.0.1:${server.address().port}/`;
-  return {browser, base, close: async () => { await browser.close(); server.close(); }};
+  // stop() ends the server and its open connections, as a network gone away would.
+  const stop = () => { server.close(); server.closeAllConnections(); };
+  return {browser, base, stop, close: async () => { await browser.close(); stop(); }};
 }
 
 // A fresh profile (its own IndexedDB) whose downloads land in a temporary folder.
@@ -61,7 +63,10 @@ async function waitUntil(condition, what) {
 }
 
 // Finds a control by its accessible name, as a person using a screen reader would.
+// The page comes to the front first, as a person switches to the tab they use: Chromium
+// keeps no accessibility tree for a tab in the background.
 async function control(page, name) {
+  await page.bringToFront();
   return page.waitForSelector(`::-p-aria(${name})`, {timeout: hangLimit});
 }
 
@@ -90,23 +95,35 @@ async function openEditor(visitor, base, editor) {
   return page;
 }
 
-async function waitForEditor(page) {
-  await page.waitForFunction(() => window.Module && Module.calledRun, {timeout: hangLimit});
+// Waits until the page's program runs; with `runs`, until the page has started that many.
+async function waitForEditor(page, runs = 1) {
+  // Polled by time, not by animation frames: a tab in the background draws none.
+  await page.waitForFunction(n => window.editorPage && editorPage.runs >= n && editorPage.running,
+                             {timeout: hangLimit, polling: 20}, runs);
 }
 
-// Clicks a control that starts the editor again (the page reloads) and waits for it to run.
+// Clicks a control that starts the editor on another file inside the page, and waits for
+// that program to run. A navigation on the way fails the test: the page must stay.
 async function restartBy(page, name) {
-  await Promise.all([page.waitForNavigation({timeout: hangLimit}), click(page, name)]);
-  await waitForEditor(page);
+  const runs = await page.evaluate(() => editorPage.runs);
+  const navigated = [];
+  const onNavigation = frame => { if (frame === page.mainFrame()) navigated.push(frame.url()); };
+  page.on('framenavigated', onNavigation);
+  await click(page, name);
+  await waitForEditor(page, runs + 1);
+  page.off('framenavigated', onNavigation);
+  if (navigated.length)
+    throw new Error(`${name} reloaded the page`);
 }
 
 async function statusSays(page, text) {
-  await page.waitForFunction(t => document.getElementById('status').textContent.includes(t), {timeout: hangLimit},
-                             text);
+  await page.waitForFunction(t => document.getElementById('status').textContent.includes(t),
+                             {timeout: hangLimit, polling: 20}, text);
 }
 
 // Types keys into the canvas, after a click has given it the focus.
 async function keys(page, list) {
+  await page.bringToFront();
   await page.click('#canvas');
   for (const key of list)
     await page.keyboard.press(key);
