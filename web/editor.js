@@ -542,17 +542,17 @@ const keyTable = [
 ];
 
 // A key as the keyboard would give it: the same events the program's key map reads.
-function pressKey(spec) {
+function pressKey(entry) {
   const canvas = $('canvas');
   for (const type of ['keydown', 'keyup'])
-    canvas.dispatchEvent(new KeyboardEvent(type, {code: spec.code, key: spec.key, keyCode: spec.keyCode,
-                                                  which: spec.keyCode, location: spec.location || 0,
+    canvas.dispatchEvent(new KeyboardEvent(type, {code: entry.code, key: entry.key, keyCode: entry.keyCode,
+                                                  which: entry.keyCode, location: entry.location || 0,
                                                   bubbles: true, cancelable: true}));
 }
 
-for (const spec of keyTable) {
-  const button = Object.assign(document.createElement('button'), {type: 'button', textContent: spec.name});
-  button.addEventListener('click', () => pressKey(spec));
+for (const entry of keyTable) {
+  const button = Object.assign(document.createElement('button'), {type: 'button', textContent: entry.name});
+  button.addEventListener('click', () => pressKey(entry));
   $('keys').append(button);
 }
 
