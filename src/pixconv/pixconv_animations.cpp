@@ -44,66 +44,6 @@ void add_frame(animation& movie, const bitmap& sprite, std::uint32_t duration_ms
     movie.durations_ms.push_back(duration_ms);
 }
 
-// The sprites, read from their files or cut from the sheet, with their durations.
-struct frame_sources {
-    std::vector<bitmap> sprites;
-    std::vector<std::uint32_t> durations_ms;
-    std::vector<std::string> read; // every file read, which no output may replace
-    ~frame_sources()
-    {
-        for (bitmap& sprite : sprites)
-            std::free(sprite.bitmap);
-    }
-};
-
-complaint read_sprite_files(const animation_job& job, frame_sources& sources)
-{
-    for (const std::string& path : job.inputs) {
-        std::vector<std::uint8_t> data;
-        bitmap sprite{};
-        std::string problem = read_whole(path, data);
-        if (problem.empty())
-            problem = read_sprite_file(data, sprite);
-        if (!problem.empty())
-            return {path, problem};
-        sources.sprites.push_back(sprite);
-        sources.durations_ms.push_back(frame_duration_ms(job.how, nullptr));
-        sources.read.push_back(path);
-    }
-    return {};
-}
-
-complaint read_sheet_frames(const animation_job& job, frame_sources& sources)
-{
-    const std::string& sheet = job.inputs.front();
-    const std::string json_path = atlas_beside(sheet);
-    sources.read = {sheet, json_path};
-    std::vector<std::uint8_t> png;
-    std::vector<std::uint8_t> json;
-    atlas layout;
-    std::string problem = read_whole(json_path, json);
-    if (problem.empty())
-        problem = read_atlas_json(json, layout);
-    if (!problem.empty())
-        return {json_path, problem};
-    if (layout.frames.empty())
-        return {json_path, "the atlas holds no frame"};
-    std::vector<cut_sprite> cut;
-    problem = read_whole(sheet, png);
-    if (problem.empty())
-        problem = cut_sheet(png, layout.frames, 1, job.how.nearest, false, cut);
-    if (!problem.empty())
-        return {sheet, problem};
-    for (const cut_sprite& piece : cut) {
-        bitmap sprite{};
-        if (std::string error = read_sprite_file(piece.file, sprite); !error.empty())
-            return {sheet, error};
-        sources.sprites.push_back(sprite);
-        sources.durations_ms.push_back(frame_duration_ms(job.how, &layout.frames[piece.frame]));
-    }
-    return {};
-}
-
 // Browsers show a GIF delay of 10 ms or less as 100 ms: a warning, or "".
 std::string fast_gif_frames(const animation_job& job, const animation& movie)
 {
@@ -123,11 +63,12 @@ std::string fast_gif_frames(const animation_job& job, const animation& movie)
 
 complaint run_make(const animation_job& job, std::string& warning)
 {
-    frame_sources sources;
+    frame_set sources;
     const bool from_sheet = ends_with(job.inputs.front(), ".png");
-    if (complaint read = from_sheet ? read_sheet_frames(job, sources) : read_sprite_files(job, sources);
-        !read.problem.empty())
+    if (complaint read = read_frames(job.inputs, 1, job.how.nearest, sources); !read.problem.empty())
         return read;
+    if (from_sheet && sources.sprites.empty())
+        return {atlas_beside(job.inputs.front()), "the atlas holds no frame"};
     animation movie;
     movie.loops = job.how.loops;
     for (std::size_t i = 0; i < sources.sprites.size(); ++i) {
@@ -136,8 +77,11 @@ complaint run_make(const animation_job& job, std::string& warning)
         movie.width = std::max<std::uint32_t>(movie.width, sources.sprites[i].width);
         movie.height = std::max<std::uint32_t>(movie.height, sources.sprites[i].height);
     }
-    for (std::size_t i = 0; i < sources.sprites.size(); ++i)
-        add_frame(movie, sources.sprites[i], sources.durations_ms[i]);
+    for (std::size_t i = 0; i < sources.sprites.size(); ++i) {
+        atlas_frame timed;
+        timed.duration_ms = sources.durations_ms[i];
+        add_frame(movie, sources.sprites[i], frame_duration_ms(job.how, &timed));
+    }
     std::vector<std::uint8_t> bytes;
     std::string problem;
 #ifdef PIXCONV_GIF

@@ -4,10 +4,8 @@
 #include "formats/godotfile.hpp"
 #include "formats/tiledfile.hpp"
 #include "pixconv/pixconv_formats.hpp"
-#include "pixconv/pixconv_names.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace {
 
@@ -17,57 +15,6 @@ complaint usage_problem(const std::string& message)
     return {"", message, true};
 }
 
-// The frames to pack, each with the duration its source gives.
-struct frame_set {
-    std::vector<bitmap> sprites;
-    std::vector<std::string> names;
-    std::vector<std::optional<std::uint32_t>> durations;
-    frame_set() = default;
-    frame_set(const frame_set&) = delete;
-    frame_set& operator=(const frame_set&) = delete;
-    ~frame_set()
-    {
-        for (bitmap& sprite : sprites)
-            std::free(sprite.bitmap);
-    }
-};
-
-// The frames of a sheet and its atlas, cut out and read back as sprites.
-complaint read_sheet_frames(const sheet_job& job, frame_set& set, std::vector<std::string>& inputs)
-{
-    const std::string& sheet = job.inputs.front();
-    const std::string json_path = with_ending(sheet, 4, ".json");
-    inputs.push_back(json_path);
-    std::vector<std::uint8_t> png;
-    if (std::string problem = read_whole(sheet, png); !problem.empty())
-        return {sheet, problem};
-    atlas frames;
-    if (std::string problem = read_atlas_file(json_path, frames); !problem.empty())
-        return {json_path, problem};
-    std::vector<cut_sprite> cut;
-    if (std::string problem = cut_sheet(png, frames.frames, job.scale, job.nearest, false, cut); !problem.empty())
-        return {sheet, problem};
-    for (const cut_sprite& piece : cut) {
-        bitmap sprite{};
-        if (std::string problem = read_sprite_file(piece.file, sprite); !problem.empty())
-            return {sheet, problem};
-        set.sprites.push_back(sprite);
-        set.names.push_back(frames.frames[piece.frame].name);
-        set.durations.push_back(frames.frames[piece.frame].duration_ms);
-    }
-    return {};
-}
-
-// Sprite files, or one sheet with its atlas (pixconv_sheets' mode rules allow no other).
-complaint read_frames(const sheet_job& job, frame_set& set, std::vector<std::string>& inputs)
-{
-    if (job.inputs.size() == 1 && ends_with(job.inputs.front(), ".png"))
-        return read_sheet_frames(job, set, inputs);
-    complaint result = read_sprites(job, set.sprites, set.names);
-    set.durations.resize(set.sprites.size());
-    return result;
-}
-
 // Every frame's milliseconds, by frame_duration_ms; 0 ms is refused.
 complaint frame_durations(const sheet_job& job, const frame_set& set, std::vector<std::uint32_t>& durations)
 {
@@ -75,7 +22,7 @@ complaint frame_durations(const sheet_job& job, const frame_set& set, std::vecto
     how.delay_ms = job.game.delay_ms;
     for (std::size_t i = 0; i < set.sprites.size(); ++i) {
         atlas_frame frame;
-        frame.duration_ms = set.durations[i];
+        frame.duration_ms = set.durations_ms[i];
         durations.push_back(frame_duration_ms(how, &frame));
         if (durations.back() == 0)
             return {with_ending(job.inputs.front(), 4, ".json"),
@@ -143,10 +90,9 @@ complaint sprite_frames_text(const sheet_job& job, const frame_set& set, atlas& 
 complaint run_game_export(const sheet_job& job)
 {
     const bool tiles = job.mode == sheet_mode::tileset;
-    std::vector<std::string> inputs = job.inputs;
     frame_set set;
     std::vector<std::uint32_t> durations;
-    if (complaint read = read_frames(job, set, inputs); !read.problem.empty())
+    if (complaint read = read_frames(job.inputs, job.scale, job.nearest, set); !read.problem.empty())
         return read;
     if (complaint timed = frame_durations(job, set, durations); !timed.problem.empty())
         return timed;
@@ -161,5 +107,5 @@ complaint run_game_export(const sheet_job& job)
                            : sprite_frames_text(job, set, layout, durations, text);
     if (!made.problem.empty())
         return made;
-    return write_outputs(inputs, {{png_path, png}, {job.output, {text.begin(), text.end()}}});
+    return write_outputs(set.read, {{png_path, png}, {job.output, {text.begin(), text.end()}}});
 }

@@ -68,9 +68,24 @@ complaint write_outputs(const std::vector<std::string>& inputs, const std::vecto
                                       " files before it were written, it and the rest were not"};
 }
 
-complaint read_sprites(const sheet_job& job, std::vector<bitmap>& sprites, std::vector<std::string>& names)
+std::string read_atlas_file(const std::string& path, atlas& result)
 {
-    for (const std::string& path : job.inputs) {
+    std::vector<std::uint8_t> json;
+    std::string problem = read_whole(path, json);
+    return problem.empty() ? read_atlas_json(json, result) : problem;
+}
+
+frame_set::~frame_set()
+{
+    for (bitmap& sprite : sprites)
+        std::free(sprite.bitmap);
+}
+
+namespace {
+
+complaint read_sprite_files(const std::vector<std::string>& inputs, frame_set& set)
+{
+    for (const std::string& path : inputs) {
         std::vector<std::uint8_t> data;
         bitmap sprite{};
         std::string problem = read_whole(path, data);
@@ -78,18 +93,47 @@ complaint read_sprites(const sheet_job& job, std::vector<bitmap>& sprites, std::
             problem = read_sprite_file(data, sprite);
         if (!problem.empty())
             return {path, problem};
-        sprites.push_back(sprite);
+        set.sprites.push_back(sprite);
         const std::string name = base_name(path);
-        names.push_back(name.substr(0, name.size() - 4));
+        set.names.push_back(name.substr(0, name.size() - 4));
+        set.durations_ms.emplace_back();
+        set.read.push_back(path);
     }
     return {};
 }
 
-std::string read_atlas_file(const std::string& path, atlas& result)
+// The frames of a sheet and its atlas, cut out and read back as sprites.
+complaint read_sheet_frames(const std::string& sheet, std::uint32_t scale, bool nearest, frame_set& set)
 {
-    std::vector<std::uint8_t> json;
-    std::string problem = read_whole(path, json);
-    return problem.empty() ? read_atlas_json(json, result) : problem;
+    const std::string json_path = with_ending(sheet, 4, ".json");
+    set.read = {sheet, json_path};
+    std::vector<std::uint8_t> png;
+    if (std::string problem = read_whole(sheet, png); !problem.empty())
+        return {sheet, problem};
+    atlas layout;
+    if (std::string problem = read_atlas_file(json_path, layout); !problem.empty())
+        return {json_path, problem};
+    std::vector<cut_sprite> cut;
+    if (std::string problem = cut_sheet(png, layout.frames, scale, nearest, false, cut); !problem.empty())
+        return {sheet, problem};
+    for (const cut_sprite& piece : cut) {
+        bitmap sprite{};
+        if (std::string problem = read_sprite_file(piece.file, sprite); !problem.empty())
+            return {sheet, problem};
+        set.sprites.push_back(sprite);
+        set.names.push_back(layout.frames[piece.frame].name);
+        set.durations_ms.push_back(layout.frames[piece.frame].duration_ms);
+    }
+    return {};
+}
+
+} // namespace
+
+complaint read_frames(const std::vector<std::string>& inputs, std::uint32_t scale, bool nearest, frame_set& set)
+{
+    if (inputs.size() == 1 && ends_with(inputs.front(), ".png"))
+        return read_sheet_frames(inputs.front(), scale, nearest, set);
+    return read_sprite_files(inputs, set);
 }
 
 namespace {
@@ -109,23 +153,18 @@ std::string read_tileset_frames(const std::string& path, std::vector<atlas_frame
 
 complaint run_pack(const sheet_job& job)
 {
-    std::vector<bitmap> sprites;
-    std::vector<std::string> names;
-    complaint result = read_sprites(job, sprites, names);
+    frame_set set;
+    if (complaint read = read_sprite_files(job.inputs, set); !read.problem.empty())
+        return read;
     std::vector<std::uint8_t> png;
     atlas layout;
     std::string json;
-    if (result.problem.empty()) {
-        std::string problem = pack_sheet(sprites, names, job.pack, png, layout);
-        layout.image = base_name(job.output);
-        if (problem.empty())
-            problem = write_atlas_json(layout, job.layout, json);
-        result = {job.output, problem};
-    }
-    for (bitmap& sprite : sprites)
-        std::free(sprite.bitmap);
-    if (!result.problem.empty())
-        return result;
+    std::string problem = pack_sheet(set.sprites, set.names, job.pack, png, layout);
+    layout.image = base_name(job.output);
+    if (problem.empty())
+        problem = write_atlas_json(layout, job.layout, json);
+    if (!problem.empty())
+        return {job.output, problem};
     const std::string json_path = with_ending(job.output, 4, ".json");
     return write_outputs(job.inputs, {{job.output, png}, {json_path, {json.begin(), json.end()}}});
 }

@@ -80,8 +80,21 @@ complaint run_sheet_job(const sheet_job& job);
 // Shared with the other modes that pack sprites.
 // Refuses an output that is one of the inputs, then writes every output or none.
 complaint write_outputs(const std::vector<std::string>& inputs, const std::vector<output_file>& outputs);
-// Reads each sprite file of job.inputs; the frame names are the base names without ".spr".
-complaint read_sprites(const sheet_job& job, std::vector<bitmap>& sprites, std::vector<std::string>& names);
+
+// Sprites to pack or animate, each with its name and the duration its source gives.
+struct frame_set {
+    std::vector<bitmap> sprites; // freed with the set
+    std::vector<std::string> names;
+    std::vector<std::optional<std::uint32_t>> durations_ms; // the atlas's "duration", where it has one
+    std::vector<std::string> read; // every file read, which no output may replace
+    frame_set() = default;
+    frame_set(const frame_set&) = delete;
+    frame_set& operator=(const frame_set&) = delete;
+    ~frame_set();
+};
+// Reads sprite files, named after their base names without ".spr"; or, when `inputs` is
+// one PNG, the frames of the atlas beside it, cut from the sheet read at `scale`.
+complaint read_frames(const std::vector<std::string>& inputs, std::uint32_t scale, bool nearest, frame_set& set);
 // Reads and parses the atlas at `path`; "" or what is wrong with it.
 std::string read_atlas_file(const std::string& path, atlas& result);
 std::string base_name(const std::string& path);
