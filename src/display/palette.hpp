@@ -28,3 +28,23 @@ static_assert(rgbx_of(8) == 0x5F5F5F00u);
 static_assert(rgbx_of(9) == 0x5F5FFF00u);
 static_assert(rgbx_of(14) == 0xFFFF5F00u);
 static_assert(rgbx_of(15) == 0xFFFFFF00u);
+
+// The colour index 0-15 nearest to (red, green, blue) by squared RGB distance, the lower
+// index on a tie; `distance` gets that squared distance, 0 when the colour is one of the 16.
+constexpr std::uint8_t nearest_color(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint32_t& distance)
+{
+    std::uint8_t best = 0;
+    distance = UINT32_MAX;
+    for (std::uint8_t color = 0; color < 16; ++color) {
+        const std::uint32_t word = rgbx_of(color);
+        const int dr = red - static_cast<int>(word >> 24);
+        const int dg = green - static_cast<int>((word >> 16) & 0xFF);
+        const int db = blue - static_cast<int>((word >> 8) & 0xFF);
+        const auto d = static_cast<std::uint32_t>(dr * dr + dg * dg + db * db);
+        if (d < distance) {
+            distance = d;
+            best = color;
+        }
+    }
+    return best;
+}

@@ -138,24 +138,6 @@ std::string side_problem(const std::string& what, std::uint32_t width, std::uint
     return "";
 }
 
-std::uint8_t nearest_value(rgb c, std::uint32_t& distance)
-{
-    std::uint8_t best = 0;
-    distance = UINT32_MAX;
-    for (std::uint8_t v = 0; v < 16; ++v) {
-        const rgb p = colour_of(v);
-        const int dr = c.red - p.red;
-        const int dg = c.green - p.green;
-        const int db = c.blue - p.blue;
-        const auto d = static_cast<std::uint32_t>(dr * dr + dg * dg + db * db);
-        if (d < distance) {
-            distance = d;
-            best = v;
-        }
-    }
-    return best;
-}
-
 // The canvas as sprite values; "" or the first colour not among the 16.
 std::string sprite_values(const gif_reader& reader, std::vector<std::uint8_t>& values)
 {
@@ -163,7 +145,7 @@ std::string sprite_values(const gif_reader& reader, std::vector<std::uint8_t>& v
     for (std::size_t i = 0; i < values.size(); ++i) {
         const shown& pixel = reader.canvas[i];
         std::uint32_t distance = 0;
-        values[i] = pixel.opaque ? nearest_value(pixel.colour, distance) : transparent;
+        values[i] = pixel.opaque ? nearest_color(pixel.colour.red, pixel.colour.green, pixel.colour.blue, distance) : transparent;
         if (distance != 0 && !reader.nearest) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "#%02X%02X%02X", pixel.colour.red, pixel.colour.green, pixel.colour.blue);

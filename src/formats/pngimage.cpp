@@ -62,25 +62,6 @@ std::string open_at_scale(std::span<const std::uint8_t> png, std::uint32_t scale
     return open_png(png, reader);
 }
 
-// The colour 0-15 nearest to `c` by squared RGB distance, the lower index on a tie.
-std::uint8_t nearest_colour(png_colour c, std::uint32_t& distance)
-{
-    std::uint8_t best = 0;
-    distance = UINT32_MAX;
-    for (std::uint32_t v = 0; v < 16; ++v) {
-        const png_colour p = sprite_colour(v);
-        const int red = c.red - p.red;
-        const int green = c.green - p.green;
-        const int blue = c.blue - p.blue;
-        const auto d = static_cast<std::uint32_t>(red * red + green * green + blue * blue);
-        if (d < distance) {
-            distance = d;
-            best = static_cast<std::uint8_t>(v);
-        }
-    }
-    return best;
-}
-
 // Whether the image carries the palette the sprite writer writes, so that its indices
 // are the sprite's bytes. Entry 255 only has to be transparent: its colour is unseen.
 bool has_sprite_palette(const png_reader& reader)
@@ -133,7 +114,7 @@ struct pixel_rule {
         }
         if (c.red != last.red || c.green != last.green || c.blue != last.blue || last.alpha < 128) {
             std::uint32_t distance = 0;
-            const std::uint8_t found = nearest_colour(c, distance);
+            const std::uint8_t found = nearest_color(c.red, c.green, c.blue, distance);
             if (distance != 0 && !nearest) {
                 char hex[8];
                 std::snprintf(hex, sizeof hex, "#%02X%02X%02X", c.red, c.green, c.blue);
