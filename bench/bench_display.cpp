@@ -6,12 +6,11 @@
 #include "display/dbuff.hpp"
 #include "display/palette.hpp"
 #include "display/presentation.hpp"
+#include "ratios.hpp"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -138,26 +137,7 @@ void BM_PutPixel8x8(benchmark::State& state)
 }
 BENCHMARK(BM_PutPixel8x8);
 
-// Keeps the median of every benchmark while the console shows the usual table.
-class median_collector : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.aggregate_name == "median" && !run.error_occurred)
-                medians[run.run_name.str()] = run.GetAdjustedCPUTime();
-    }
-    std::map<std::string, double> medians;
-};
-
-struct ratio {
-    std::string operation;
-    std::string reference;
-    double limit; // 0 when the ratio is only for information
-};
-
-void print_ratios(const std::map<std::string, double>& medians)
+std::vector<ratio> display_ratios()
 {
     std::vector<ratio> ratios = {
         {"BM_ConvertFrame", "BM_Memset256000", 3.0},
@@ -169,44 +149,12 @@ void print_ratios(const std::map<std::string, double>& medians)
     };
     for (int color = 0; color < 16; ++color)
         ratios.push_back({"BM_FillScreen/" + std::to_string(color), "BM_Memset32000", 1.3});
-
-    std::printf("\n%-28s %-18s %8s %8s\n", "operation", "reference", "ratio", "limit");
-    for (const ratio& r : ratios) {
-        const auto operation = medians.find(r.operation);
-        const auto reference = medians.find(r.reference);
-        if (operation == medians.end() || reference == medians.end() || reference->second <= 0)
-            continue;
-        const double value = operation->second / reference->second;
-        if (r.limit > 0)
-            std::printf("%-28s %-18s %8.2f %8.2f  %s\n", r.operation.c_str(), r.reference.c_str(), value, r.limit,
-                        value <= r.limit ? "within" : "OVER");
-        else
-            std::printf("%-28s %-18s %8.2f %8s\n", r.operation.c_str(), r.reference.c_str(), value, "-");
-    }
+    return ratios;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::vector<char*> args(argv, argv + argc);
-    bool ratios = false;
-    std::erase_if(args, [&](const char* arg) { return std::strcmp(arg, "--ratios") == 0 && (ratios = true); });
-    // Medians of CPU time over repetitions run in random order stand up to a noisy
-    // machine better than one run: a slow spell hits operation and reference alike.
-    static char repetitions[] = "--benchmark_repetitions=15";
-    static char interleave[] = "--benchmark_enable_random_interleaving=true";
-    static char short_runs[] = "--benchmark_min_time=0.1";
-    if (ratios)
-        args.insert(args.begin() + 1, {repetitions, interleave, short_runs});
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
-        return 1;
-    median_collector reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (ratios)
-        print_ratios(reporter.medians);
-    benchmark::Shutdown();
-    return 0;
+    return run_benchmarks(argc, argv, 15, 0.1, display_ratios());
 }

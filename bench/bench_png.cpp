@@ -4,6 +4,7 @@
 // limit it should stay within; the other flags are Google Benchmark's own.
 #include "art/bitmap.hpp"
 #include "formats/pngimage.hpp"
+#include "ratios.hpp"
 
 #include <benchmark/benchmark.h>
 #include <spng.h>
@@ -11,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -76,52 +76,10 @@ void BM_SpngDecodeRows(benchmark::State& state)
 }
 BENCHMARK(BM_SpngDecodeRows)->Unit(benchmark::kMillisecond);
 
-// Keeps the median of every benchmark while the console shows the usual table.
-class median_collector : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.aggregate_name == "median" && !run.error_occurred)
-                medians[run.run_name.str()] = run.GetAdjustedCPUTime();
-    }
-    std::map<std::string, double> medians;
-};
-
-void print_ratio(const std::map<std::string, double>& medians)
-{
-    const auto operation = medians.find("BM_ReadPngSprite");
-    const auto reference = medians.find("BM_SpngDecodeRows");
-    if (operation == medians.end() || reference == medians.end() || reference->second <= 0)
-        return;
-    const double value = operation->second / reference->second;
-    std::printf("\n%-20s %-20s %8s %8s\n", "operation", "reference", "ratio", "limit");
-    std::printf("%-20s %-20s %8.2f %8.2f  %s\n", operation->first.c_str(), reference->first.c_str(), value, limit,
-                value <= limit ? "within" : "OVER");
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::vector<char*> args(argv, argv + argc);
-    bool ratios = false;
-    std::erase_if(args, [&](const char* arg) { return std::strcmp(arg, "--ratios") == 0 && (ratios = true); });
-    // Medians over repetitions in random order: a slow spell hits reader and decoder alike.
-    static char repetitions[] = "--benchmark_repetitions=7";
-    static char interleave[] = "--benchmark_enable_random_interleaving=true";
-    if (ratios)
-        args.insert(args.begin() + 1, {repetitions, interleave});
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
-        return 1;
     large_png(); // made once, before any timing
-    median_collector reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (ratios)
-        print_ratio(reporter.medians);
-    benchmark::Shutdown();
-    return 0;
+    return run_benchmarks(argc, argv, 7, 0, {{"BM_ReadPngSprite", "BM_SpngDecodeRows", limit}});
 }
