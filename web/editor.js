@@ -73,10 +73,17 @@ function loadFactory() {
   return factory;
 }
 
-// The WebAssembly module is compiled once and instantiated afresh for every file.
+// The WebAssembly module is compiled once and instantiated afresh for every file. The page
+// starts compiling it in its head; when that fails (a server that gives .wasm files another
+// type, say), it is fetched again and compiled from its bytes.
 let compiled = null;
 function compile() {
   compiled ??= (async () => {
+    if (window.programCompiling) {
+      try {
+        return await window.programCompiling;
+      } catch {}
+    }
     const response = await fetch(editor + '.wasm');
     if (!response.ok)
       throw new Error(`${editor}.wasm did not load.`);
@@ -93,11 +100,18 @@ function compile() {
 let program = null;      // {module, args, running, exited, ended: Promise<status>}
 let runs = 0;            // instances started so far, for whoever waits for the next one
 
-// A fresh canvas for each instance: the last one keeps its WebGL context and its handlers.
+// A fresh canvas for each instance after the first: the last one keeps its drawing context
+// and its handlers. The page's own canvas serves the first.
 function freshCanvas() {
   const old = $('canvas');
-  const canvas = old.cloneNode(false);
+  const canvas = program ? old.cloneNode(false) : old;
   canvas.addEventListener('click', () => canvas.focus());
+  // The program puts its whole picture into the canvas each time: a canvas kept in memory
+  // takes that at once, where one kept on the graphics card must first be set up there. The
+  // program's own request for the context then gets this one.
+  canvas.getContext('2d', {willReadFrequently: true});
+  if (canvas === old)
+    return canvas;
   const hadFocus = document.activeElement === old;
   old.replaceWith(canvas);
   if (hadFocus)
@@ -301,13 +315,9 @@ async function newFile() {
 async function choose() {
   const sample = fetchSample(); // needed on a first visit only, fetched meanwhile
   sample.catch(() => {});
+  const moveFailed = err => say(`The files of the earlier version of this site could not be read: ${reasonOf(err)}`);
   try {
-    await files.moveOldFiles(editor);
-  } catch (err) {
-    say(`The files of the earlier version of this site could not be read: ${reasonOf(err)}`);
-  }
-  try {
-    const stored = (await files.list(editor)).filter(record => !refusalOf(record.bytes));
+    const stored = (await files.startingList(editor, moveFailed)).filter(record => !refusalOf(record.bytes));
     stored.sort((a, b) => b.saved - a.saved);
     if (stored.length)
       return {args: [stored[0].name], bytes: stored[0].bytes};
@@ -597,10 +607,6 @@ if ('showOpenFilePicker' in window && 'showSaveFilePicker' in window) {
 }
 window.addEventListener('resize', fitCanvas);
 fitCanvas();
-if (navigator.storage && navigator.storage.persist)
-  navigator.storage.persist().catch(() => {});
-if ('serviceWorker' in navigator)
-  navigator.serviceWorker.register('sw.js').catch(() => {});
 
 // What the tests and the benchmark watch: the instance that runs, and its command line.
 window.editorPage = {
@@ -610,8 +616,16 @@ window.editorPage = {
   get runs() { return runs; },
 };
 
-// The program's WebAssembly compiles while its script loads.
+// The program's WebAssembly compiles while its script loads. What can wait comes after the
+// first picture: the list (its dates' formatting alone takes tens of milliseconds on a first
+// use), the request for lasting storage, and the service worker, whose first install
+// fetches and checks the whole site.
 compile().catch(() => {});
-act(() => start(choose()));
-refreshList();
+act(() => start(choose())).finally(() => {
+  refreshList();
+  if (navigator.storage && navigator.storage.persist)
+    navigator.storage.persist().catch(() => {});
+  if ('serviceWorker' in navigator)
+    navigator.serviceWorker.register('sw.js').catch(() => {});
+});
 })();

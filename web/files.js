@@ -124,6 +124,20 @@ async function moveOldFiles(editor) {
   return names;
 }
 
+// Every file of `editor`, once the old site's files have been moved over (a failure to move
+// them is handed to `moveFailed`, and the files here are listed all the same). On every visit
+// but the first this is one read.
+async function startingList(editor, moveFailed) {
+  const db = await open();
+  const transaction = db.transaction([editor, movedStore]);
+  const [moved, records] = await Promise.all([done(transaction.objectStore(movedStore).get(editor)),
+                                              done(transaction.objectStore(editor).getAll())]);
+  if (moved)
+    return records;
+  await moveOldFiles(editor).catch(moveFailed);
+  return list(editor);
+}
+
 async function list(editor) {
   const db = await open();
   return done(db.transaction(editor).objectStore(editor).getAll());
@@ -177,5 +191,8 @@ function watch(callback) {
     channel.addEventListener('message', event => callback(event.data));
 }
 
-return {moveOldFiles, list, get, put, add, freeName, remove, watch};
+// Opened at once: the page that loads this in its head reads its files while the rest arrives.
+open().catch(() => {});
+
+return {moveOldFiles, startingList, list, get, put, add, freeName, remove, watch};
 })();

@@ -30,9 +30,39 @@ int ignore_x_error(Display*, XErrorEvent*)
 }
 #endif
 
+// Converts the whole frame buffer into the surface and presents it stretched over the window.
+void present_screen()
+{
+    // Every word of every row is written, so the surface needs no clearing first.
+    convert_frame(static_cast<std::uint32_t*>(surface->pixels), static_cast<std::size_t>(surface->pitch));
+
+    SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
+    if (!texture)
+        std::puts("Could not create SDL2 texture");
+    if (SDL_RenderCopy(renderer, texture, nullptr, nullptr) != 0)
+        std::printf("SDL_RenderCopy() error: %s\n", SDL_GetError());
+    if (texture)
+        SDL_DestroyTexture(texture);
+    SDL_RenderPresent(renderer);
+}
+
+#ifdef __EMSCRIPTEN__
+// A browser shows the canvas only once the program yields to it, which it does when it
+// waits for events with none queued: the pictures made before then would never be seen
+// but the last, so that wait presents the last alone (at start-up, five pictures come
+// before the first wait, with SDL's window events queued in between).
+bool picture_waiting = false;
+#endif
+
 int wait_event_timeout(SDL_Event* event, Uint32 timeout_ms)
 {
 #ifdef __EMSCRIPTEN__
+    if (SDL_PollEvent(event))
+        return 1;
+    if (picture_waiting) {
+        present_screen();
+        picture_waiting = false;
+    }
     return web_wait_event_timeout(event, timeout_ms); // SDL's own wait polls every few ms there
 #else
     return SDL_WaitEventTimeout(event, static_cast<int>(timeout_ms));
@@ -75,17 +105,11 @@ int create_surface()
 
 void update_screen()
 {
-    // Every word of every row is written, so the surface needs no clearing first.
-    convert_frame(static_cast<std::uint32_t*>(surface->pixels), static_cast<std::size_t>(surface->pitch));
-
-    SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
-    if (!texture)
-        std::puts("Could not create SDL2 texture");
-    if (SDL_RenderCopy(renderer, texture, nullptr, nullptr) != 0)
-        std::printf("SDL_RenderCopy() error: %s\n", SDL_GetError());
-    if (texture)
-        SDL_DestroyTexture(texture);
-    SDL_RenderPresent(renderer);
+#ifdef __EMSCRIPTEN__
+    picture_waiting = true;
+#else
+    present_screen();
+#endif
 }
 
 SDL_Scancode get_input(std::uint32_t x, std::uint32_t y)

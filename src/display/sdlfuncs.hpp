@@ -22,7 +22,9 @@ int init_screen_sdl(const char* title);
 int create_surface();
 
 // Converts the whole frame buffer into the surface and presents it stretched over the
-// window, each frame-buffer pixel a 2 x 2 block. Failures are printed, not fatal.
+// window, each frame-buffer pixel a 2 x 2 block. Failures are printed, not fatal. In a
+// browser the picture is presented when get_input next waits for a key: only then can
+// the browser show it.
 void update_screen();
 
 // Blinks a cursor pixel at frame-buffer position (x, y), in colours 8-15 one step per
