@@ -62,13 +62,23 @@ function describe(record) {
 
 // ---- The program
 
+// The program's factory, from the script the page's head loads (or from a new copy of it,
+// when that one failed and took itself away).
 let factory = null;
 function loadFactory() {
+  const name = 'create' + editor[0].toUpperCase() + editor.slice(1);
   factory ??= new Promise((resolve, reject) => {
-    const script = Object.assign(document.createElement('script'), {src: editor + '.js'});
-    script.onload = () => resolve(window['create' + editor[0].toUpperCase() + editor.slice(1)]);
-    script.onerror = () => { factory = null; reject(new Error(`${editor}.js did not load.`)); };
-    document.head.append(script);
+    if (window[name])
+      return resolve(window[name]);
+    let script = $('program');
+    if (!script)
+      document.head.append(script = Object.assign(document.createElement('script'), {id: 'program', src: editor + '.js'}));
+    script.addEventListener('load', () => resolve(window[name]));
+    script.addEventListener('error', () => {
+      script.remove();
+      factory = null;
+      reject(new Error(`${editor}.js did not load.`));
+    });
   });
   return factory;
 }

@@ -35,6 +35,10 @@ self.addEventListener('activate', event => {
   })());
 });
 
+// This version's cache, opened once for all the requests a page makes.
+let opened = null;
+const cache = () => opened ??= caches.open(cacheName);
+
 self.addEventListener('fetch', event => {
   const url = new URL(event.request.url);
   const scope = new URL(self.registration.scope);
@@ -44,7 +48,7 @@ self.addEventListener('fetch', event => {
   if (!(name in files))
     return;
   event.respondWith((async () => {
-    const cached = await (await caches.open(cacheName)).match(name);
+    const cached = await (await cache()).match(name);
     return cached || fetch(event.request);
   })());
 });
