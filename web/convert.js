@@ -130,9 +130,11 @@ function inputsOf() {
   return chosen.filter(file => readerOf(file.name) || modeEndings.some(ending => endsWith(file.name, ending)));
 }
 
-// What the chosen inputs can become: {label, output, flags, options} each.
+// What the chosen inputs can become: {label, output, flags, options} each. One file
+// becomes another first; several are what the modes take.
 function targetsFor(inputs) {
-  const targets = [];
+  const modeTargets = [];
+  const formatTargets = [];
   for (const mode of modes) {
     const [input] = mode.inputs;
     const fits = mode.inputs.length === 1 && inputs.every(file => endsWith(file.name, input.ending)) &&
@@ -142,7 +144,7 @@ function targetsFor(inputs) {
     for (const pattern of mode.outputs) {
       const stem = stemOf(inputs[0].name);
       const output = pattern.endsWith('/') ? stem + '/' : pattern.replace(/^[A-Z]+/, stem);
-      targets.push({label: `${mode.section}: ${pattern}, ${mode.text}`, output,
+      modeTargets.push({label: `${mode.section}: ${pattern}, ${mode.text}`, output,
                     flags: [], options: mode.options});
     }
   }
@@ -152,10 +154,10 @@ function targetsFor(inputs) {
       for (const ending of row.endings) {
         if (endsWith(inputs[0].name, ending) && !row.flags.length)
           continue;
-        targets.push({label: `${row.text} (${[ending, ...row.flags].join(' ')})`,
-                      output: stemOf(inputs[0].name) + ending, flags: row.flags, options: []});
+        formatTargets.push({label: `${row.text} (${[ending, ...row.flags].join(' ')})`,
+                            output: stemOf(inputs[0].name) + ending, flags: row.flags, options: []});
       }
-  return targets;
+  return [...formatTargets, ...modeTargets];
 }
 
 // ---- The command line
@@ -239,15 +241,26 @@ function showTargets() {
   showTarget();
 }
 
+// A mode that needs an option (--cell WxH) starts it filled in; another mode empties it
+// again unless the user has changed it.
+const filledIn = new Map(); // flag -> the value the page put there
 function showTarget() {
   const target = targets[$('target').selectedIndex];
+  const needed = target ? target.options : [];
   $('output').value = target ? target.output : '';
-  // A mode that needs an option (--cell WxH) starts it filled in.
-  for (const flag of target ? target.options : []) {
+  for (const [flag, value] of filledIn)
+    if (!needed.includes(flag)) {
+      if ($(controlId(flag)).value === value)
+        $(controlId(flag)).value = '';
+      filledIn.delete(flag);
+    }
+  for (const flag of needed) {
     const option = options.find(o => o.flag === flag);
     const control = option && $(controlId(flag));
-    if (control && option.value && !control.value)
+    if (control && option.value && !control.value) {
       control.value = '8x8';
+      filledIn.set(flag, control.value);
+    }
   }
   showCommand();
 }
