@@ -234,7 +234,16 @@ test('an error shows the converter\'s own line; a picture shows before download;
   assert.strictEqual(status.trim(), desktop(['hero.spr'], args).errors);
   assert.match(status, /missing\.spr/);
 
+  // A file dropped on the page is chosen like one from the file input.
   await web.click(page, 'Remove b.spr');
+  await page.evaluate(bytes => {
+    const dropped = new DataTransfer();
+    dropped.items.add(new File([new Uint8Array(bytes)], 'dropped.spr'));
+    document.querySelector('main').dispatchEvent(new DragEvent('drop', {dataTransfer: dropped, bubbles: true}));
+  }, [...hero]);
+  await page.waitForFunction(() => document.getElementById('command').value === 'pixconv hero.spr dropped.spr hero.png',
+                             {polling: 20});
+  await web.click(page, 'Remove dropped.spr');
   await typeCommand(page, 'pixconv hero.spr "knight picture.png"');
   await web.click(page, 'Convert');
   const shown = await page.waitForFunction(() => {
