@@ -18,15 +18,18 @@ const reasonOf = err => String((err && err.message) || err || 'unknown reason');
 // ---- The converter, one instance for the page; each run works in a folder of its own.
 
 let printed = [];
+let factory = null;
 let converter = null;
 function loadConverter() {
-  converter ??= new Promise((resolve, reject) => {
+  factory ??= new Promise((resolve, reject) => {
     const script = Object.assign(document.createElement('script'), {src: 'pixconv.js'});
-    const keep = line => printed.push(line);
-    script.onload = () => createPixconv({print: keep, printErr: keep}).then(resolve, reject);
-    script.onerror = () => { converter = null; reject(new Error('The converter did not load.')); };
+    script.onload = () => resolve(window.createPixconv);
+    script.onerror = () => { factory = null; reject(new Error('The converter did not load.')); };
     document.head.append(script);
   });
+  const keep = line => printed.push(line);
+  converter ??= factory.then(create => create({print: keep, printErr: keep}));
+  converter.catch(() => { converter = null; });
   return converter;
 }
 
@@ -418,7 +421,14 @@ async function run(line) {
         }, '');
     const before = filesUnder(FS, dir);
     printed = [];
-    const status = pixconv.callMain(words.slice(1));
+    let status;
+    try {
+      status = pixconv.callMain(words.slice(1));
+    } catch (err) {
+      // An abort (out of memory, say) ends the instance: the next run starts a new one.
+      converter = null;
+      throw new Error(`The converter stopped: ${reasonOf(err)}`);
+    }
     const after = filesUnder(FS, dir);
     for (const line of printed)
       say(line);
@@ -426,8 +436,10 @@ async function run(line) {
       return null;
     return new Map([...after].filter(([path, bytes]) => !before.has(path) || !sameBytes(before.get(path), bytes)));
   } finally {
-    FS.chdir('/');
-    removeTree(FS, dir);
+    if (converter) {
+      FS.chdir('/');
+      removeTree(FS, dir);
+    }
   }
 }
 

@@ -176,6 +176,11 @@ async function convert(page) {
   return {status, name, files: Object.fromEntries(Object.entries(files).map(([key, value]) => [key, Buffer.from(value)]))};
 }
 
+async function accessibilityFaults(page) {
+  await page.addScriptTag({path: require.resolve('axe-core/axe.min.js')});
+  return page.evaluate(async () => (await axe.run()).violations.map(v => `${v.id}: ${v.help}`));
+}
+
 async function typeCommand(page, line) {
   const field = await web.control(page, 'Command line');
   await field.click();
@@ -252,8 +257,7 @@ test('an error shows the converter\'s own line; a picture shows before download;
   }, {polling: 20});
   assert.deepStrictEqual(await shown.jsonValue(), ['knight picture.png', hero[0], hero[1]]);
   await web.click(page, 'Options');
-  await page.addScriptTag({path: require.resolve('axe-core/axe.min.js')});
-  assert.deepStrictEqual(await page.evaluate(async () => (await axe.run()).violations.map(v => `${v.id}: ${v.help}`)), []);
+  assert.deepStrictEqual(await accessibilityFaults(page), []);
   await page.close();
 });
 
@@ -278,4 +282,5 @@ test('an output kept in the browser is listed by the editor, opens there, and ex
   await converter.waitForFunction(() => window.convertPage && convertPage.ready, {timeout: 60000, polling: 20});
   assert.strictEqual(await converter.$eval('#command', field => field.value), 'pixconv stepped.fnt stepped.png');
   assert.ok((await converter.$eval('#chosen', list => list.textContent)).includes('kept in this browser (glyfmend)'));
+  assert.deepStrictEqual(await accessibilityFaults(converter), [], 'with the files kept in the browser listed');
 });
