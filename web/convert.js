@@ -60,7 +60,7 @@ function formatsOf(sections) {
     const words = head.split(/\s+/);
     const kinds = ['sprite', 'font'].filter(kind => new RegExp(kind, 'i').test(text));
     return {endings: words.filter(word => word.startsWith('.')), flags: words.filter(word => word.startsWith('--')),
-            text: text.replace(/\s*\([^)]*\)\s*$/, ''), read: /\bread\b/.test(text) && /\(read/.test(text),
+            text: text.replace(/\s*\([^)]*\)\s*$/, '').replace(/(:\s*)[^:]*\(read\),\s*/, '$1'), read: /\bread\b/.test(text) && /\(read/.test(text),
             write: /\bwrite\)/.test(text), kinds: kinds.length ? kinds : ['sprite', 'font']};
   });
 }
@@ -103,9 +103,9 @@ function optionsOf(sections) {
       if (!['--help', '--version', '--watch'].includes(flag))
         options.push({flag, value, help: text});
     }
-    for (const [, flag, value] of text.matchAll(/(--[a-z][a-z-]*) ([A-Z][A-Za-z0-9]*)/g))
-      if (!options.some(option => option.flag === flag))
-        options.push({flag, value, help: text});
+    for (const found of text.matchAll(/(--[a-z][a-z-]*) ([A-Z][A-Za-z0-9]*):?\s*([^;]*)/g))
+      if (!options.some(option => option.flag === found[1]))
+        options.push({flag: found[1], value: found[2], help: `${found[3]} (with ${head})`});
   }
   return options;
 }
@@ -157,8 +157,12 @@ function targetsFor(inputs) {
       for (const ending of row.endings) {
         if (endsWith(inputs[0].name, ending) && !row.flags.length)
           continue;
-        formatTargets.push({label: `${row.text} (${[ending, ...row.flags].join(' ')})`,
-                            output: stemOf(inputs[0].name) + ending, flags: row.flags, options: []});
+        // The same name as the input (a BMFont from a font file) gets what makes it differ.
+        const stem = stemOf(inputs[0].name);
+        const output = endsWith(inputs[0].name, ending) ?
+          `${stem}-${row.flags.map(flag => flag.slice(2)).join('-')}${ending}` : stem + ending;
+        formatTargets.push({label: `${row.text} (${[ending, ...row.flags].join(' ')})`, output, flags: row.flags,
+                            options: []});
       }
   return [...formatTargets, ...modeTargets];
 }
@@ -351,7 +355,7 @@ function showOptions() {
   $('options').replaceChildren(...options.map(option => {
     const row = Object.assign(document.createElement('p'), {className: 'option'});
     const help = Object.assign(document.createElement('span'), {id: controlId(option.flag) + '-help', className: 'note',
-                                                                 textContent: `${option.flag} ${option.value}: ${option.help}`});
+                                                                 textContent: `${[option.flag, option.value].join(' ').trim()}: ${option.help}`});
     const control = Object.assign(document.createElement('input'), {id: controlId(option.flag)});
     if (option.value) {
       Object.assign(control, {type: 'text', size: 10, spellcheck: false, autocomplete: 'off'});

@@ -119,7 +119,9 @@ const cases = [
   ['a sheet cut by its atlas into a folder', ['sheet.png', 'sheet.json'], ['sheet.png', 'sheet/'],
    {target: /FOLDER\//, options: {}}],
   ['a font to PSF version 1', ['font.fnt'], ['--psf1', 'font.fnt', 'font.psf'], {target: /\(\.psf\)/, options: {psf1: true}}],
-  ['a sheet cut by a grid', ['sheet.png'], ['--cell', '16x16', '--skip-empty', 'sheet.png', 'cut%02d.spr']],
+  ['a sheet cut by a grid', ['sheet.png'],
+   ['--cell', `${hero[0]}x${hero[1]}`, '--offset', '0x0', '--skip-empty', 'sheet.png', 'sheet%02d.spr'],
+   {target: /NAME%02d/, options: {cell: `${hero[0]}x${hero[1]}`, offset: '0x0', 'skip-empty': true}}],
   ['a font to PSF 2 with its Unicode table', ['font.fnt'], ['--charset', 'cp437', 'font.fnt', 'font.psfu']],
   ['a font to BDF', ['font.fnt'], ['--name', 'Test Face', 'font.fnt', 'font.bdf']],
   ['a font to a C header', ['font.fnt'], ['font.fnt', 'font.h']],
@@ -200,7 +202,7 @@ async function useForm(page, {target, options}) {
     if (value === true)
       await web.click(page, name);
     else
-      await (await web.control(page, name)).type(value);
+      await (await web.control(page, name)).click({count: 3}).then(() => page.keyboard.type(value));
 }
 
 test('every format that writes and every mode gives the desktop\'s bytes', async () => {
