@@ -59,9 +59,11 @@ function formatsOf(sections) {
   return (table ? table.rows : []).map(({head, text}) => {
     const words = head.split(/\s+/);
     const kinds = ['sprite', 'font'].filter(kind => new RegExp(kind, 'i').test(text));
+    // The label of what it writes: without its uses, nor the half that only reads.
+    const label = text.replace(/\s*\([^)]*\)\s*$/, '').replace(/(:\s*)[^:]*\(read\),\s*/, '$1');
     return {endings: words.filter(word => word.startsWith('.')), flags: words.filter(word => word.startsWith('--')),
-            text: text.replace(/\s*\([^)]*\)\s*$/, '').replace(/(:\s*)[^:]*\(read\),\s*/, '$1'), read: /\bread\b/.test(text) && /\(read/.test(text),
-            write: /\bwrite\)/.test(text), kinds: kinds.length ? kinds : ['sprite', 'font']};
+            text: label, read: /\(read/.test(text), write: /\bwrite\)/.test(text),
+            kinds: kinds.length ? kinds : ['sprite', 'font']};
   });
 }
 
@@ -147,8 +149,7 @@ function targetsFor(inputs) {
     for (const pattern of mode.outputs) {
       const stem = stemOf(inputs[0].name);
       const output = pattern.endsWith('/') ? stem + '/' : pattern.replace(/^[A-Z]+/, stem);
-      modeTargets.push({label: `${mode.section}: ${pattern}, ${mode.text}`, output,
-                    flags: [], options: mode.options});
+      modeTargets.push({label: `${mode.section}: ${pattern}, ${mode.text}`, output, flags: [], options: mode.options});
     }
   }
   const reader = inputs.length === 1 && readerOf(inputs[0].name);
@@ -180,7 +181,7 @@ function wordsOf(line) {
   let quoting = '';
   for (let i = 0; i < line.length; ++i) {
     const c = line[i];
-    if (quoting === "'" ? c === "'" : quoting === '"' ? c === '"' : false) {
+    if (quoting && c === quoting) {
       quoting = '';
     } else if (quoting === "'") {
       word += c;
@@ -331,13 +332,14 @@ async function showKept() {
     if (!records.length)
       continue;
     const group = document.createElement('fieldset');
-    group.append(Object.assign(document.createElement('legend'), {textContent: `${what[0].toUpperCase() + what.slice(1)}s ` +
-                                                                  `in this browser (${editor})`}));
+    const title = `${what[0].toUpperCase() + what.slice(1)}s in this browser (${editor})`;
+    group.append(Object.assign(document.createElement('legend'), {textContent: title}));
     for (const record of records) {
       const box = Object.assign(document.createElement('input'), {type: 'checkbox'});
       Object.assign(box.dataset, {editor, name: record.name});
       box.checked = chosen.some(file => file.name === record.name && file.from === editor);
-      box.addEventListener('change', () => act(() => box.checked ? chooseKept(editor, record.name) : unchoose(record.name)));
+      box.addEventListener('change', () => act(() => box.checked ? chooseKept(editor, record.name) :
+                                                                     unchoose(record.name)));
       const label = document.createElement('label');
       label.append(box, ` ${record.name}`);
       group.append(label);
@@ -354,8 +356,9 @@ const controlId = flag => 'option' + flag;
 function showOptions() {
   $('options').replaceChildren(...options.map(option => {
     const row = Object.assign(document.createElement('p'), {className: 'option'});
+    const usage = [option.flag, option.value].join(' ').trim();
     const help = Object.assign(document.createElement('span'), {id: controlId(option.flag) + '-help', className: 'note',
-                                                                 textContent: `${[option.flag, option.value].join(' ').trim()}: ${option.help}`});
+                                                                 textContent: `${usage}: ${option.help}`});
     const control = Object.assign(document.createElement('input'), {id: controlId(option.flag)});
     if (option.value) {
       Object.assign(control, {type: 'text', size: 10, spellcheck: false, autocomplete: 'off'});
@@ -367,7 +370,8 @@ function showOptions() {
     control.setAttribute('aria-describedby', help.id);
     control.addEventListener('input', showCommand);
     const label = document.createElement('label');
-    label.append(option.value ? `${option.flag.slice(2)} ` : '', control, option.value ? '' : ` ${option.flag.slice(2)}`);
+    const name = option.flag.slice(2);
+    label.append(...option.value ? [`${name} `, control] : [control, ` ${name}`]);
     row.append(label, ' ', help);
     return row;
   }));
@@ -504,7 +508,8 @@ async function showResult(outputs, line) {
     }
     const editor = editorFor(path, bytes);
     if (editor) {
-      const button = Object.assign(document.createElement('button'), {type: 'button', textContent: 'Keep in this browser'});
+      const button = Object.assign(document.createElement('button'),
+                                   {type: 'button', textContent: 'Keep in this browser'});
       button.setAttribute('aria-label', `Keep ${path} in this browser`);
       button.addEventListener('click', () => act(() => keep(editor, path, bytes)));
       item.append(' ', button);
@@ -544,7 +549,8 @@ async function convert() {
     say('The command wrote no file.');
     return;
   }
-  say(outputs.size === 1 ? 'Converted: one file.' : `Converted: ${outputs.size} files; Download gives them as one .zip.`);
+  say(outputs.size === 1 ? 'Converted: one file.' :
+                           `Converted: ${outputs.size} files; Download gives them as one .zip.`);
   await showResult(outputs, line);
 }
 

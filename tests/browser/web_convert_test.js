@@ -118,7 +118,8 @@ const cases = [
    {target: /^Sprite sheets: SHEET\.png/, options: {columns: '1'}}],
   ['a sheet cut by its atlas into a folder', ['sheet.png', 'sheet.json'], ['sheet.png', 'sheet/'],
    {target: /FOLDER\//, options: {}}],
-  ['a font to PSF version 1', ['font.fnt'], ['--psf1', 'font.fnt', 'font.psf'], {target: /\(\.psf\)/, options: {psf1: true}}],
+  ['a font to PSF version 1', ['font.fnt'], ['--psf1', 'font.fnt', 'font.psf'],
+   {target: /\(\.psf\)/, options: {psf1: true}}],
   ['a sheet cut by a grid', ['sheet.png'],
    ['--cell', `${hero[0]}x${hero[1]}`, '--offset', '0x0', '--skip-empty', 'sheet.png', 'sheet%02d.spr'],
    {target: /NAME%02d/, options: {cell: `${hero[0]}x${hero[1]}`, offset: '0x0', 'skip-empty': true}}],
@@ -175,7 +176,8 @@ async function convert(page) {
     return {status};
   const {name, bytes} = await visitor.download(page, await page.$eval('#download', element => element.textContent));
   const files = name.endsWith('.zip') ? unzipSync(new Uint8Array(bytes)) : {[name]: bytes};
-  return {status, name, files: Object.fromEntries(Object.entries(files).map(([key, value]) => [key, Buffer.from(value)]))};
+  const asBuffers = Object.entries(files).map(([key, value]) => [key, Buffer.from(value)]);
+  return {status, name, files: Object.fromEntries(asBuffers)};
 }
 
 async function accessibilityFaults(page) {
