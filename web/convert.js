@@ -539,19 +539,24 @@ function offer({name, bytes}) {
   link.remove();
 }
 
+let converted = 0; // runs finished, however they ended
 async function convert() {
   $('result').hidden = true;
-  const line = $('command').value;
-  const outputs = await run(line);
-  if (!outputs)
-    return;
-  if (!outputs.size) {
-    say('The command wrote no file.');
-    return;
+  try {
+    const line = $('command').value;
+    const outputs = await run(line);
+    if (!outputs)
+      return;
+    if (!outputs.size) {
+      say('The command wrote no file.');
+      return;
+    }
+    await showResult(outputs, line);
+    say(outputs.size === 1 ? 'Converted: one file.' :
+                             `Converted: ${outputs.size} files; Download gives them as one .zip.`);
+  } finally {
+    ++converted;
   }
-  say(outputs.size === 1 ? 'Converted: one file.' :
-                           `Converted: ${outputs.size} files; Download gives them as one .zip.`);
-  await showResult(outputs, line);
 }
 
 // ---- The page
@@ -580,8 +585,8 @@ files.watch(() => showKept().catch(() => {}));
 if ('serviceWorker' in navigator)
   navigator.serviceWorker.register('sw.js').catch(() => {});
 
-// What the tests watch: whether the tables are read and the page acts no more.
-window.convertPage = {ready: false, get idle() { return acting; }};
+// What the tests watch: whether the tables are read, and how many runs have finished.
+window.convertPage = {ready: false, get converted() { return converted; }};
 
 act(async () => {
   const pixconv = await loadConverter();

@@ -168,9 +168,9 @@ async function chooseFiles(page, names) {
 // Runs what the page's command line says; the status and, when it wrote files, the
 // download's name and files ({path: bytes}, from inside a .zip too).
 async function convert(page) {
-  await page.evaluate(() => { document.getElementById('status').textContent = ''; });
+  const runs = await page.evaluate(() => convertPage.converted);
   await web.click(page, 'Convert');
-  await page.waitForFunction(() => document.getElementById('status').textContent, {polling: 20});
+  await page.waitForFunction(n => convertPage.converted > n, {polling: 20}, runs);
   const status = await page.$eval('#status', element => element.textContent);
   if (await page.$eval('#result', element => element.hidden))
     return {status};
