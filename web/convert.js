@@ -29,9 +29,10 @@ function loadConverter() {
   });
   const keep = line => printed.push(line);
   converter ??= factory.then(create => create({print: keep, printErr: keep}));
-  converter.catch(() => { converter = null; });
+  converter.then(instance => { converterNow = instance; }, () => { converter = null; });
   return converter;
 }
+let converterNow = null; // the instance, once it has loaded
 
 // ---- The tables of `--help`
 
@@ -271,6 +272,56 @@ function showTarget() {
     }
   }
   showCommand();
+  showApplying(target);
+}
+
+// A value the converter takes for an option, to ask it whether the option applies: the
+// one given, else one its metavar or its help line's default names.
+function sampleValue(option) {
+  const given = $(controlId(option.flag)).value.trim();
+  if (given)
+    return given;
+  if (/^(N|MS)$/.test(option.value))
+    return '1';
+  if (option.value.includes('|'))
+    return option.value.split('|')[0];
+  if (/^[A-Z]x[A-Z]$/.test(option.value))
+    return '1x1';
+  return /([\w-]+)(?: \(default\)|, the default)/.exec(option.help)?.[1] || 'x';
+}
+
+// Shows only the options that apply to the target, as the converter itself says: it
+// checks them before it reads a file, so it runs here on the file names alone, in an empty
+// folder, and refuses an option that does not apply as a usage error (status 2). An
+// option the user has set stays in view.
+function showApplying(target) {
+  const pixconv = converterNow;
+  const inputs = inputsOf().map(file => file.name);
+  if (!pixconv || !target || !inputs.length) {
+    for (const row of document.querySelectorAll('#options .option'))
+      row.hidden = false;
+    return;
+  }
+  const {FS} = pixconv;
+  const dir = `/probe${++runs}`;
+  FS.mkdir(dir);
+  FS.chdir(dir);
+  if (target.output.endsWith('/'))
+    FS.mkdir(target.output);
+  const wordsFor = option => option.value ? [option.flag, sampleValue(option)] : [option.flag];
+  // What the target itself needs (--cell WxH to cut a grid) goes in every question.
+  const needed = options.filter(option => target.options.includes(option.flag)).flatMap(wordsFor);
+  const ask = extra => pixconv.callMain([...extra, ...needed, ...target.flags, ...inputs, target.output]);
+  const plain = ask([]);
+  for (const option of options) {
+    const control = $(controlId(option.flag));
+    const set = option.value ? control.value.trim() !== '' : control.checked;
+    control.closest('.option').hidden = !set && plain !== 2 && !target.options.includes(option.flag) &&
+                                         ask(wordsFor(option)) === 2;
+  }
+  printed = [];
+  FS.chdir('/');
+  removeTree(FS, dir);
 }
 
 // ---- Choosing files
@@ -369,6 +420,7 @@ function showOptions() {
     }
     control.setAttribute('aria-describedby', help.id);
     control.addEventListener('input', showCommand);
+    control.addEventListener('change', () => showApplying(targets[$('target').selectedIndex]));
     const label = document.createElement('label');
     const name = option.flag.slice(2);
     label.append(...option.value ? [`${name} `, control] : [control, ` ${name}`]);
@@ -434,7 +486,7 @@ async function run(line) {
       status = pixconv.callMain(words.slice(1));
     } catch (err) {
       // An abort (out of memory, say) ends the instance: the next run starts a new one.
-      converter = null;
+      converter = converterNow = null;
       throw new Error(`The converter stopped: ${reasonOf(err)}`);
     }
     const after = filesUnder(FS, dir);

@@ -119,7 +119,7 @@ const cases = [
   ['a sheet cut by its atlas into a folder', ['sheet.png', 'sheet.json'], ['sheet.png', 'sheet/'],
    {target: /FOLDER\//, options: {}}],
   ['a font to PSF version 1', ['font.fnt'], ['--psf1', 'font.fnt', 'font.psf'],
-   {target: /\(\.psf\)/, options: {psf1: true}}],
+   {target: /\(\.psf\)/, options: {psf1: true}, shown: ['--psf1', '--charset'], hidden: ['--scale', '--columns']}],
   ['a sheet cut by a grid', ['sheet.png'],
    ['--cell', `${hero[0]}x${hero[1]}`, '--offset', '0x0', '--skip-empty', 'sheet.png', 'sheet%02d.spr'],
    {target: /NAME%02d/, options: {cell: `${hero[0]}x${hero[1]}`, offset: '0x0', 'skip-empty': true}}],
@@ -194,12 +194,17 @@ async function typeCommand(page, line) {
   await field.type(line);
 }
 
-async function useForm(page, {target, options}) {
+// Chooses the output, then sets the options; the options that apply to it are in view,
+// and `hidden` ones, which the converter refuses for it, are not.
+async function useForm(page, {target, options, shown = [], hidden = []}) {
   const labels = await page.$$eval('#target option', list => list.map(option => option.value));
   const label = labels.find(text => target.test(text));
   assert.ok(label, `no output ${target} among ${labels.join('; ')}`);
   await (await web.control(page, 'Convert to')).select(label);
   await web.click(page, 'Options');
+  const inView = await page.$$eval('#options .option:not([hidden]) input', list => list.map(input => input.id.slice(6)));
+  assert.deepStrictEqual(shown.filter(flag => !inView.includes(flag)), [], `options out of view for ${label}`);
+  assert.deepStrictEqual(hidden.filter(flag => inView.includes(flag)), [], `options in view for ${label}`);
   for (const [name, value] of Object.entries(options))
     if (value === true)
       await web.click(page, name);
