@@ -475,6 +475,11 @@ async function exportAs(ending) {
       pixconv.FS.unlink(name);
 }
 
+// Every other output: the converter page, in a tab of its own, with the open file chosen.
+$('export-more').addEventListener('click', () => {
+  $('export-more').href = 'convert.html' + (current ? '?' + new URLSearchParams({[editor]: current}) : '');
+});
+
 // ---- Files on the user's disk, where the browser lets a page write them
 
 const diskHandles = new Map(); // stored name -> the disk file F2 also writes

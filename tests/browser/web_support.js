@@ -70,7 +70,7 @@ async function control(page, name) {
   return page.waitForSelector(`::-p-aria(${name})`, {timeout: hangLimit});
 }
 
-// Chooses `file` in the file input named `name`. Chromium's accessibility tree names a file
+// Chooses `file` (a path, or a list of them) in the file input named `name`. Chromium's accessibility tree names a file
 // input, but its search by name alone does not find one, so the search goes by role.
 async function chooseFile(page, name, file) {
   const cdp = await page.createCDPSession();
@@ -79,7 +79,7 @@ async function chooseFile(page, name, file) {
   const input = nodes.find(node => node.name && node.name.value === name);
   if (!input)
     throw new Error(`no file input named ${name}`);
-  await cdp.send('DOM.setFileInputFiles', {files: [file], backendNodeId: input.backendDOMNodeId});
+  await cdp.send('DOM.setFileInputFiles', {files: [].concat(file), backendNodeId: input.backendDOMNodeId});
   await cdp.detach();
 }
 
