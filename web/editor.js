@@ -621,7 +621,9 @@ if ('showOpenFilePicker' in window && 'showSaveFilePicker' in window) {
   $('open-disk').hidden = $('save-disk').hidden = false;
 }
 window.addEventListener('resize', fitCanvas);
-fitCanvas();
+// In the first frame, where the page is laid out anyway: measured now, the page's first
+// layout would hold back the program's start.
+requestAnimationFrame(fitCanvas);
 
 // What the tests and the benchmark watch: the instance that runs, and its command line.
 window.editorPage = {
