@@ -170,9 +170,6 @@ async function run(file) {
     preRun: [m => {
       // Keys count only while the canvas has focus, not while the page's inputs do.
       m.ENV.SDL_EMSCRIPTEN_KEYBOARD_ELEMENT = '#canvas';
-      // SDL's software renderer draws the picture into the canvas as a 2D image: it starts
-      // several times sooner than a WebGL context, and one texture copy a frame needs no more.
-      m.ENV.SDL_RENDER_DRIVER = 'software';
       m.FS.mkdir(folder);
       m.FS.chdir(folder);
       m.addRunDependency('file');

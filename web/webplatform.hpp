@@ -9,3 +9,8 @@
 // Once the page has asked the program to end, the event is SDL_QUIT, as when a desktop
 // window is closed.
 int web_wait_event_timeout(SDL_Event* event, Uint32 timeout_ms);
+
+// Draws `picture`, the 320 x 200 RGBX8888 surface, into the program's canvas at twice its
+// size, each pixel a 2 x 2 block, through the canvas's own 2D context: the browser shows it
+// once the program next waits.
+void web_show_picture(const SDL_Surface* picture);

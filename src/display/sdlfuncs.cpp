@@ -35,7 +35,9 @@ void present_screen()
 {
     // Every word of every row is written, so the surface needs no clearing first.
     convert_frame(static_cast<std::uint32_t*>(surface->pixels), static_cast<std::size_t>(surface->pitch));
-
+#ifdef __EMSCRIPTEN__
+    web_show_picture(surface);
+#else
     SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
     if (!texture)
         std::puts("Could not create SDL2 texture");
@@ -44,6 +46,7 @@ void present_screen()
     if (texture)
         SDL_DestroyTexture(texture);
     SDL_RenderPresent(renderer);
+#endif
 }
 
 #ifdef __EMSCRIPTEN__
@@ -77,17 +80,27 @@ int init_screen_sdl(const char* title)
         std::printf("Could not initialize SDL2: %s\n", SDL_GetError());
         return 1;
     }
+#ifdef __EMSCRIPTEN__
+    // In a browser the picture goes straight into the canvas through its own 2D context
+    // (web_show_picture), which is ready long before an SDL renderer would be: the window
+    // needs neither OpenGL nor a renderer there.
+    constexpr Uint32 window_flags = 0;
+#else
+    constexpr Uint32 window_flags = SDL_WINDOW_OPENGL;
+#endif
     window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, window_width, window_height,
-                              SDL_WINDOW_OPENGL);
+                              window_flags);
     if (!window) {
         std::puts("Error while creating SDL2 window.");
         return 2;
     }
+#ifndef __EMSCRIPTEN__
     renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
     if (!renderer) {
         std::puts("Error while creating renderer");
         return 3;
     }
+#endif
     if (create_surface() != 0)
         return 4;
     return 0;
@@ -138,7 +151,8 @@ void exit_program()
 #ifndef __EMSCRIPTEN__
     XSetErrorHandler(ignore_x_error);
 #endif
-    SDL_DestroyRenderer(renderer);
+    if (renderer)
+        SDL_DestroyRenderer(renderer);
     SDL_DestroyWindow(window);
     SDL_Quit();
     std::exit(0);

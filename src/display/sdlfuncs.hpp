@@ -9,7 +9,8 @@
 #include <cstdint>
 
 extern SDL_Window* window;     // the 640 x 400 window; null until init_screen_sdl
-extern SDL_Renderer* renderer; // its accelerated renderer; null until init_screen_sdl
+extern SDL_Renderer* renderer; // its accelerated renderer; null until init_screen_sdl, and
+                               // always in a browser, where the picture needs none
 extern SDL_Surface* surface;   // 320 x 200 RGBX8888 picture that update_screen fills
 
 // Starts SDL and creates the window titled `title`, its renderer and the surface.
