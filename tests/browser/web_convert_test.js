@@ -202,7 +202,9 @@ async function useForm(page, {target, options, shown = [], hidden = []}) {
   assert.ok(label, `no output ${target} among ${labels.join('; ')}`);
   await (await web.control(page, 'Convert to')).select(label);
   await web.click(page, 'Options');
-  const inView = await page.$$eval('#options .option:not([hidden]) input', list => list.map(input => input.id.slice(6)));
+  // In view as a person sees it: laid out, not merely without the hidden attribute.
+  const inView = await page.$$eval('#options .option input', list => list.filter(input => input.checkVisibility())
+    .map(input => input.id.slice(6)));
   assert.deepStrictEqual(shown.filter(flag => !inView.includes(flag)), [], `options out of view for ${label}`);
   assert.deepStrictEqual(hidden.filter(flag => inView.includes(flag)), [], `options in view for ${label}`);
   for (const [name, value] of Object.entries(options))
