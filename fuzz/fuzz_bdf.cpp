@@ -26,8 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!read_bdf(write_bdf(result, "fuzz", *cp437), *cp437, mapped, warning).empty() ||
         write_font_file(mapped) != write_font_file(result))
         std::abort();
-    // The mapping reads the same lines, so it fails exactly where the plain reading does.
-    if (!read_bdf({data, size}, *cp437, mapped, warning).empty())
-        std::abort();
+    // Mapped through another code page the same bytes may fail where the plain reading
+    // did not: a glyph that page places (and so must fit the cell) is one latin1 leaves out.
+    struct font other {};
+    (void)read_bdf({data, size}, *cp437, other, warning);
     return 0;
 }
