@@ -580,17 +580,6 @@ async function showResult(outputs, line) {
   $('result').hidden = outputs.size === 0;
 }
 
-let offered = null;
-function offer({name, bytes}) {
-  if (offered)
-    URL.revokeObjectURL(offered);
-  offered = URL.createObjectURL(new Blob([bytes], {type: 'application/octet-stream'}));
-  const link = Object.assign(document.createElement('a'), {href: offered, download: name});
-  document.body.append(link);
-  link.click();
-  link.remove();
-}
-
 let converted = 0; // runs finished, however they ended
 async function convert() {
   $('result').hidden = true;
@@ -632,7 +621,7 @@ document.addEventListener('drop', event => {
 $('target').addEventListener('change', showTarget);
 $('output').addEventListener('input', showCommand);
 $('convert').addEventListener('click', () => act(convert));
-$('download').addEventListener('click', () => download && offer(download));
+$('download').addEventListener('click', () => download && files.offer(download.name, download.bytes));
 files.watch(() => showKept().catch(() => {}));
 if ('serviceWorker' in navigator)
   navigator.serviceWorker.register('sw.js').catch(() => {});

@@ -384,7 +384,7 @@ function refreshList() {
 async function downloadStored(name) {
   const record = await files.get(editor, name);
   if (record)
-    offer(name, record.bytes);
+    files.offer(name, record.bytes);
   else
     say(`${name} is no longer in this browser.`);
 }
@@ -417,17 +417,6 @@ files.watch(change => {
 });
 
 // ---- Download and export
-
-let offered = null;
-function offer(name, bytes) {
-  if (offered)
-    URL.revokeObjectURL(offered);
-  offered = URL.createObjectURL(new Blob([bytes], {type: 'application/octet-stream'}));
-  const link = Object.assign(document.createElement('a'), {href: offered, download: name});
-  document.body.append(link);
-  link.click();
-  link.remove();
-}
 
 async function savedFile() {
   const record = current && await files.get(editor, current);
@@ -466,7 +455,7 @@ async function exportAs(ending) {
   if (ending === '.png')
     args.push('--scale', String(Number($('scale').value)));
   if (pixconv.callMain(args) === 0)
-    offer(output, pixconv.FS.readFile(output));
+    files.offer(output, pixconv.FS.readFile(output));
   for (const name of [input, output])
     if (pixconv.FS.analyzePath(name).exists)
       pixconv.FS.unlink(name);
@@ -602,7 +591,7 @@ onClick('sample', async () => { await openBytes(page.sample, await fetchSample()
 onClick('download', async () => {
   const bytes = await savedFile();
   if (bytes)
-    offer(current, bytes);
+    files.offer(current, bytes);
 });
 for (const button of document.querySelectorAll('.export'))
   button.addEventListener('click', () => act(() => exportAs(button.dataset.ending)));

@@ -2,7 +2,8 @@
 // in a transaction of its own. A save stores that one file whole or not at all and leaves
 // every other file alone, so two tabs cannot undo each other's saves; nothing here deletes
 // a file but remove(), which only the user's own Delete calls. Every change is announced
-// to the site's other tabs, which keep their lists current from it.
+// to the site's other tabs, which keep their lists current from it. offer() puts a file
+// on the user's disk, as a download.
 'use strict';
 window.browserFiles = (() => {
 const databaseName = 'pixel-editors';
@@ -185,6 +186,18 @@ async function remove(editor, name) {
   announce(editor, name, 'deleted');
 }
 
+// Offers `bytes` for download as NAME. The last offer's object URL is let go at the next.
+let offered = null;
+function offer(name, bytes) {
+  if (offered)
+    URL.revokeObjectURL(offered);
+  offered = URL.createObjectURL(new Blob([bytes], {type: 'application/octet-stream'}));
+  const link = Object.assign(document.createElement('a'), {href: offered, download: name});
+  document.body.append(link);
+  link.click();
+  link.remove();
+}
+
 // Calls back with {editor, name, change} for every change made in another tab.
 function watch(callback) {
   if (channel)
@@ -194,5 +207,5 @@ function watch(callback) {
 // Opened at once: the page that loads this in its head reads its files while the rest arrives.
 open().catch(() => {});
 
-return {moveOldFiles, startingList, list, get, put, add, freeName, remove, watch};
+return {moveOldFiles, startingList, list, get, put, add, freeName, remove, offer, watch};
 })();
