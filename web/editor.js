@@ -237,11 +237,14 @@ async function start(file, fallBack = true) {
     current = args[0];
     lastGood = {args, bytes};
     showEditing();
-    refreshList();
-    if (runs === 1 && document.activeElement === document.body)
+    if (runs > 1) {
+      refreshList(); // the first start's list comes once its picture is on screen
+      return true;
+    }
+    if (document.activeElement === document.body)
       program.module.canvas.focus(); // the first start only, when nothing else has the focus
-    if (runs === 1) // for scripts/web-bench: the first frame the browser shows with the picture
-      requestAnimationFrame(() => performance.mark('editor-first-frame'));
+    // For scripts/web-bench: the first frame the browser shows with the picture.
+    requestAnimationFrame(() => performance.mark('editor-first-frame'));
     return true;
   }
   if (!fallBack)
@@ -619,16 +622,25 @@ window.editorPage = {
   get runs() { return runs; },
 };
 
+// Runs `task` once the frame being prepared is on screen; at once in a hidden tab, which
+// draws no frames.
+function afterNextFrame(task) {
+  if (document.hidden)
+    setTimeout(task, 0);
+  else
+    requestAnimationFrame(() => setTimeout(task, 0));
+}
+
 // The program's WebAssembly compiles while its script loads. What can wait comes after the
 // first picture: the list (its dates' formatting alone takes tens of milliseconds on a first
 // use), the request for lasting storage, and the service worker, whose first install
 // fetches and checks the whole site.
 compile().catch(() => {});
-act(() => start(choose())).finally(() => {
+act(() => start(choose())).finally(() => afterNextFrame(() => {
   refreshList();
   if (navigator.storage && navigator.storage.persist)
     navigator.storage.persist().catch(() => {});
   if ('serviceWorker' in navigator)
     navigator.serviceWorker.register('sw.js').catch(() => {});
-});
+}));
 })();
