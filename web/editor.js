@@ -380,7 +380,8 @@ function refreshList() {
         item.removeAttribute('aria-current');
     }
     $('no-files').hidden = names.length > 0;
-  }).catch(err => say(`The files in this browser could not be listed: ${reasonOf(err)}`));
+  }).catch(err => say(`The files in this browser could not be listed: ${reasonOf(err)}`))
+    .finally(() => fileList.removeAttribute('aria-busy'));
   return listing;
 }
 
@@ -622,13 +623,19 @@ window.editorPage = {
   get runs() { return runs; },
 };
 
-// Runs `task` once the frame being prepared is on screen; at once in a hidden tab, which
-// draws no frames.
+// Runs `task` once the frame being prepared is on screen; at once in a tab that is or goes
+// into the background, where no frames are drawn.
 function afterNextFrame(task) {
+  let ran = false;
+  const once = () => {
+    if (!ran)
+      setTimeout(task, 0);
+    ran = true;
+  };
   if (document.hidden)
-    setTimeout(task, 0);
-  else
-    requestAnimationFrame(() => setTimeout(task, 0));
+    return once();
+  requestAnimationFrame(once);
+  document.addEventListener('visibilitychange', once, {once: true});
 }
 
 // The program's WebAssembly compiles while its script loads. What can wait comes after the

@@ -99,10 +99,12 @@ async function openEditor(visitor, base, editor) {
   return page;
 }
 
-// Waits until the page's program runs; with `runs`, until the page has started that many.
+// Waits until the page's program runs and its list of files has been filled; with `runs`,
+// until the page has started that many.
 async function waitForEditor(page, runs = 1) {
   // Polled by time, not by animation frames: a tab in the background draws none.
-  await page.waitForFunction(n => window.editorPage && editorPage.runs >= n && editorPage.running,
+  await page.waitForFunction(n => window.editorPage && editorPage.runs >= n && editorPage.running &&
+                                  !document.querySelector('#files[aria-busy]'),
                              {timeout: hangLimit, polling: 20}, runs);
 }
 
