@@ -204,8 +204,9 @@ test('a phone-sized screen: the picture at half size, sharp, within the width; d
   await visitor.context.close();
 });
 
-test('offline after one visit: the editors start and save with the server gone; installable', async () => {
+test('offline after one visit: the editors start and save with the server gone; installable', async t => {
   const own = await web.openSite(site);
+  t.after(() => own.close()); // a browser left open would keep the test process alive
   // The browser's own profile: Chromium installs nothing from an incognito one.
   const visitor = {context: own.browser.defaultBrowserContext()};
   const page = await web.openEditor(visitor, own.base, 'pixmend');
@@ -219,7 +220,6 @@ test('offline after one visit: the editors start and save with the server gone; 
   await web.statusSays(page, 'Saved hero.spr in this browser.');
   const fonts = await web.openEditor(visitor, own.base, 'glyfmend');
   await fonts.close();
-  await own.close();
 });
 
 // Pickers that hand out files of the origin-private file system, which offer the same
@@ -283,10 +283,14 @@ test('files on the disk: F2 writes the opened file and the one saved there; a re
   await visitor.context.close();
 });
 
-test('a new version of the site takes over whole, once no tab runs the old one', async () => {
+test('a new version of the site takes over whole, once no tab runs the old one', async t => {
   const copy = fs.mkdtempSync(path.join(os.tmpdir(), 'web-site-'));
   fs.cpSync(site, copy, {recursive: true});
   const own = await web.openSite(copy);
+  t.after(async () => {
+    await own.close();
+    fs.rmSync(copy, {recursive: true});
+  });
   const context = await own.browser.createBrowserContext();
   const text = (page, name) => page.evaluate(async n => (await fetch(n)).text(), name);
   const old = await context.newPage();
@@ -316,6 +320,4 @@ test('a new version of the site takes over whole, once no tab runs the old one',
   for (const name of ['editor.js', 'site.css'])
     assert.match(await text(fresh, name), /the next version/, name);
   assert.strictEqual((await fresh.evaluate(() => caches.keys())).length, 1);
-  await own.close();
-  fs.rmSync(copy, {recursive: true});
 });
