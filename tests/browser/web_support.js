@@ -16,9 +16,9 @@ async function openSite(site) {
   const browser = await puppeteer.launch({
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     headless: true,
-    // Without the address bar's popup: headless Chromium builds it as a page of its own in a
-    // renderer of its own for every new tab, which keeps one of CI's two cores busy for the
-    // first 200 ms of each page's load, and no headless page can ever show it.
+    // Without the address bar's popup: with every new tab, headless Chromium loads that
+    // popup's page again, in a renderer of its own, which keeps one of CI's two cores busy
+    // through most of the new page's first 200 ms. No headless page can ever show it.
     args: ['--no-sandbox', '--use-gl=swiftshader', '--enable-unsafe-swiftshader', '--window-size=1000,800',
            '--disable-features=WebUIOmniboxPopup,WebUIOmniboxFullPopup,WebUIOmniboxAimPopup'],
     defaultViewport: {width: 1000, height: 800},
