@@ -21,12 +21,8 @@ let printed = [];
 let factory = null;
 let converter = null;
 function loadConverter() {
-  factory ??= new Promise((resolve, reject) => {
-    const script = Object.assign(document.createElement('script'), {src: 'pixconv.js'});
-    script.onload = () => resolve(window.createPixconv);
-    script.onerror = () => { factory = null; reject(new Error('The converter did not load.')); };
-    document.head.append(script);
-  });
+  factory ??= files.loadScript('pixconv.js', 'The converter').then(() => window.createPixconv)
+    .catch(err => { factory = null; throw err; });
   const keep = line => printed.push(line);
   converter ??= factory.then(create => create({print: keep, printErr: keep}));
   converter.then(instance => { converterNow = instance; }, () => { converter = null; });
@@ -511,12 +507,8 @@ const pictureTypes = {'.png': 'image/png', '.gif': 'image/gif', '.apng': 'image/
 
 let zipper = null;
 function loadZipper() {
-  zipper ??= new Promise((resolve, reject) => {
-    const script = Object.assign(document.createElement('script'), {src: 'fflate.js'});
-    script.onload = () => resolve(window.fflate);
-    script.onerror = () => { zipper = null; reject(new Error('The zip packer did not load.')); };
-    document.head.append(script);
-  });
+  zipper ??= files.loadScript('fflate.js', 'The zip packer').then(() => window.fflate)
+    .catch(err => { zipper = null; throw err; });
   return zipper;
 }
 

@@ -67,19 +67,9 @@ function describe(record) {
 let factory = null;
 function loadFactory() {
   const name = 'create' + editor[0].toUpperCase() + editor.slice(1);
-  factory ??= new Promise((resolve, reject) => {
-    if (window[name])
-      return resolve(window[name]);
-    let script = $('program');
-    if (!script)
-      document.head.append(script = Object.assign(document.createElement('script'), {id: 'program', src: editor + '.js'}));
-    script.addEventListener('load', () => resolve(window[name]));
-    script.addEventListener('error', () => {
-      script.remove();
-      factory = null;
-      reject(new Error(`${editor}.js did not load.`));
-    });
-  });
+  factory ??= window[name] ? Promise.resolve(window[name]) :
+    files.loadScript(editor + '.js', editor + '.js', $('program')).then(() => window[name])
+      .catch(err => { factory = null; throw err; });
   return factory;
 }
 
@@ -434,12 +424,9 @@ let converter = null;
 function loadConverter() {
   // The converter's usage hints name its command line, which a web page has none of.
   const relay = line => { if (!line.includes('--help')) say(line); };
-  converter ??= new Promise((resolve, reject) => {
-    const script = Object.assign(document.createElement('script'), {src: 'pixconv.js'});
-    script.onload = () => createPixconv({print: relay, printErr: relay}).then(resolve, reject);
-    script.onerror = () => { converter = null; reject(new Error('The converter did not load.')); };
-    document.head.append(script);
-  });
+  converter ??= files.loadScript('pixconv.js', 'The converter')
+    .catch(err => { converter = null; throw err; })
+    .then(() => createPixconv({print: relay, printErr: relay}));
   return converter;
 }
 

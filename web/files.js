@@ -3,7 +3,7 @@
 // every other file alone, so two tabs cannot undo each other's saves; nothing here deletes
 // a file but remove(), which only the user's own Delete calls. Every change is announced
 // to the site's other tabs, which keep their lists current from it. offer() puts a file
-// on the user's disk, as a download.
+// on the user's disk, as a download; loadScript() brings in what a page needs only later.
 'use strict';
 window.browserFiles = (() => {
 const databaseName = 'pixel-editors';
@@ -198,6 +198,22 @@ function offer(name, bytes) {
   link.remove();
 }
 
+// Runs the script at `src`, resolving once it has run. `pending`, a script element of the
+// page's own still on its way, is waited for instead of fetched again. A script that fails
+// is taken away, so that the next call fetches it anew.
+function loadScript(src, what, pending = null) {
+  return new Promise((resolve, reject) => {
+    const script = pending || Object.assign(document.createElement('script'), {src});
+    script.addEventListener('load', resolve);
+    script.addEventListener('error', () => {
+      script.remove();
+      reject(new Error(`${what} did not load.`));
+    });
+    if (!pending)
+      document.head.append(script);
+  });
+}
+
 // Calls back with {editor, name, change} for every change made in another tab.
 function watch(callback) {
   if (channel)
@@ -207,5 +223,5 @@ function watch(callback) {
 // Opened at once: the page that loads this in its head reads its files while the rest arrives.
 open().catch(() => {});
 
-return {moveOldFiles, startingList, list, get, put, add, freeName, remove, offer, watch};
+return {moveOldFiles, startingList, list, get, put, add, freeName, remove, offer, loadScript, watch};
 })();
