@@ -97,31 +97,64 @@ function compile() {
   return compiled;
 }
 
-let program = null;      // {module, args, running, exited, ended: Promise<status>}
-let runs = 0;            // instances started so far, for whoever waits for the next one
+let program = null;      // the running instance: {module, args, running, exited, ended: Promise<status>}
+let runs = 0;            // instances that have run so far, for whoever waits for the next one
 
-// A fresh canvas for each instance after the first: the last one keeps its drawing context
-// and its handlers. The page's own canvas serves the first.
-function freshCanvas() {
-  const old = $('canvas');
-  const canvas = program ? old.cloneNode(false) : old;
+// Makes `canvas` ready for an instance: the program puts its whole picture into the canvas
+// each time, and a canvas kept in memory takes that at once, where one kept on the graphics
+// card must first be set up there. The program's own request for the context gets this one.
+function prepare(canvas) {
   canvas.addEventListener('click', () => canvas.focus());
-  // The program puts its whole picture into the canvas each time: a canvas kept in memory
-  // takes that at once, where one kept on the graphics card must first be set up there. The
-  // program's own request for the context then gets this one.
   canvas.getContext('2d', {willReadFrequently: true});
-  if (canvas === old)
-    return canvas;
-  const hadFocus = document.activeElement === old;
-  old.replaceWith(canvas);
-  if (hadFocus)
-    canvas.focus();
   return canvas;
 }
 
-async function stopProgram() {
-  const running = program;
-  if (!running || running.exited)
+// The canvas for a new instance. The first takes the page's own; a later one gets a hidden
+// copy beside the running one, so that a file the program refuses changes nothing. SDL
+// finds its canvas and its keyboard by the id "canvas" as it starts: the running one lends
+// that id to the newcomer until the newcomer runs or ends (swapIn, dropInstance).
+function canvasFor() {
+  const old = $('canvas');
+  if (!program)
+    return prepare(old);
+  const canvas = prepare(old.cloneNode(false));
+  canvas.style.setProperty('display', 'none', 'important');
+  old.id = 'canvas-running';
+  old.after(canvas);
+  return canvas;
+}
+
+// Puts a new instance that runs in place of the running one, which ends as it would when
+// its window closes. SDL tears the old window down by the id, so the old canvas has it back
+// until then.
+async function swapIn(state) {
+  const old = program;
+  const canvas = state.module.canvas;
+  canvas.id = 'canvas-next';
+  old.module.canvas.id = 'canvas';
+  program = state;
+  await stopInstance(old);
+  const hadFocus = document.activeElement === old.module.canvas;
+  old.module.canvas.replaceWith(canvas);
+  canvas.id = 'canvas';
+  canvas.style.removeProperty('display');
+  if (hadFocus)
+    canvas.focus();
+}
+
+// An instance that did not run: its canvas goes, and the running one has its id back.
+function dropInstance(state) {
+  const canvas = state.module.canvas;
+  if (!program) { // the page's own canvas: a fresh copy for the next instance
+    canvas.replaceWith(canvas.cloneNode(false));
+    return;
+  }
+  canvas.remove();
+  program.module.canvas.id = 'canvas';
+}
+
+async function stopInstance(running) {
+  if (running.exited)
     return;
   running.module.quitAsked = true; // the program ends as it would when its window closes
   if (running.module.webWake)
@@ -129,13 +162,13 @@ async function stopProgram() {
   await running.ended;
 }
 
-// Starts the program on `file`: {args, bytes}, the file args[0] holding `bytes` (none for
+// Starts an instance on `file`: {args, bytes}, the file args[0] holding `bytes` (none for
 // a new file), or a promise of them, which the instance waits for as it loads. Resolves to
-// 'running' once the program has drawn and waits for keys, or to its exit status.
-async function run(file) {
-  await stopProgram();
+// {outcome, state}: outcome 'running' once the program has drawn and waits for keys, or
+// its exit status. The running instance, if any, is left alone.
+async function launch(file) {
   const make = await loadFactory();
-  const canvas = freshCanvas();
+  const canvas = canvasFor();
   let settle;
   let ended;
   const outcome = new Promise(resolve => { settle = resolve; });
@@ -150,8 +183,8 @@ async function run(file) {
   const module = {
     canvas,
     arguments: [],
-    print: say,
-    printErr: say,
+    print: programSays,
+    printErr: programSays,
     instantiateWasm(imports, receive) {
       compile().then(wasm => WebAssembly.instantiate(wasm, imports).then(instance => receive(instance, wasm)))
         .catch(err => { say(reasonOf(err)); end(1); });
@@ -174,6 +207,8 @@ async function run(file) {
       if (!state.running) {
         state.running = true;
         settle('running');
+      } else if (state === program) {
+        checkUnsaved();
       }
     },
     onExit: end,
@@ -181,10 +216,106 @@ async function run(file) {
     storeFile: path => storeSaved(module, path),
   };
   state.module = module;
-  program = state;
-  document.body.dataset.runs = String(++runs);
   make(module).catch(err => { say(reasonOf(err)); end(1); });
-  return outcome;
+  return {outcome: await outcome, state};
+}
+
+// ---- Changes not yet saved: the bytes F2 would write now against those of the file as it
+// was opened or last stored. Only keys change them, so they are compared after keys.
+
+let baseline = null;     // what F2 would have written when the file was opened or last stored
+let unsaved = false;
+let keysSince = false;   // keys have reached the program since the last comparison
+
+function fileNow(module) {
+  const at = module._web_file_now();
+  return module.HEAPU8.slice(at, at + module._web_file_size());
+}
+
+const sameBytes = (a, b) => a.length === b.length && a.every((byte, i) => byte === b[i]);
+
+// Closing or reloading the tab asks first, but only while there is something to lose.
+const holdLeave = event => {
+  event.preventDefault();
+  event.returnValue = '';
+};
+
+function setUnsaved(changed) {
+  if (changed === unsaved)
+    return;
+  unsaved = changed;
+  if (unsaved)
+    window.addEventListener('beforeunload', holdLeave);
+  else
+    window.removeEventListener('beforeunload', holdLeave);
+  showEditing();
+}
+
+function checkUnsaved() {
+  if (!keysSince || !program || !program.running)
+    return;
+  keysSince = false;
+  setUnsaved(!sameBytes(fileNow(program.module), baseline));
+}
+
+for (const type of ['keydown', 'keyup'])
+  window.addEventListener(type, event => {
+    if (event.target.tagName === 'CANVAS')
+      keysSince = true;
+  }, true);
+
+// The question before anything replaces a file with unsaved changes: a modal dialog whose
+// three buttons say what each does. Resolves to 'save', 'discard' or 'cancel' (also Esc).
+const question = document.createElement('dialog');
+question.id = 'unsaved-question';
+question.setAttribute('aria-labelledby', 'unsaved-text');
+question.innerHTML = '<form method="dialog"><p id="unsaved-text"></p><p class="buttons">' +
+  '<button value="save" id="unsaved-save"></button> <button value="discard">Discard changes</button> ' +
+  '<button value="cancel">Cancel</button></p></form>';
+document.body.append(question);
+
+function ask(name) {
+  question.querySelector('#unsaved-text').textContent = `${name} has changes that are not saved.`;
+  question.querySelector('#unsaved-save').textContent = `Save ${name}`;
+  question.returnValue = '';
+  question.showModal();
+  return new Promise(resolve => question.addEventListener('close', () => resolve(question.returnValue || 'cancel'),
+                                                          {once: true}));
+}
+
+// What a save started from the page waits for: the next store of the program's file, or
+// the program's own word that the save failed.
+let saveWaiter = null;
+
+function programSays(line) {
+  say(line);
+  if (line === 'Error while saving' && saveWaiter) {
+    saveWaiter(false);
+    saveWaiter = null;
+  }
+}
+
+// Saves the open file as F2 does; true once it is stored.
+function saveNow() {
+  const saved = new Promise(resolve => { saveWaiter = resolve; });
+  pressKey(keyTable.find(entry => entry.name === 'F2'));
+  return saved;
+}
+
+// Whether the open file may be replaced: true at once without unsaved changes, else as the
+// user answers (after a save that worked, for Save).
+async function mayReplace() {
+  keysSince = true;
+  checkUnsaved();
+  if (!unsaved)
+    return true;
+  const answer = await ask(current);
+  if (answer === 'discard')
+    return true;
+  if (answer === 'save' && await saveNow())
+    return true;
+  say(`Still editing ${current}.`);
+  return false;
 }
 
 // ---- Saving: the program's fsync of its finished temporary file lands here.
@@ -194,16 +325,25 @@ async function storeSaved(module, path) {
   const temporary = /^\.(.+)\.[A-Za-z0-9]{6}$/.exec(base);
   const name = temporary ? temporary[1] : base;
   const bytes = module.FS.readFile(path);
+  const waiter = saveWaiter;
+  saveWaiter = null;
   clearStatus();
   try {
     await files.put(editor, name, bytes);
   } catch (err) {
     say(`The browser did not store ${name}: ${reasonOf(err)}`);
+    if (waiter)
+      waiter(false);
     throw err;
   }
   say(`Saved ${name} in this browser.`);
+  // The program waits in this save, so the bytes stored are those it holds now.
+  baseline = bytes;
+  setUnsaved(false);
   showEditing();
   refreshList();
+  if (waiter)
+    waiter(true);
   const handle = diskHandles.get(name);
   if (handle)
     writeToDisk(name, handle, bytes);
@@ -212,42 +352,49 @@ async function storeSaved(module, path) {
 // ---- Opening files
 
 let current = null;      // the file the running program edits
-let lastGood = null;     // {args, bytes}: what to go back to when a file is refused
 
 function showEditing() {
-  editing.textContent = current ? `Editing ${current}` : 'No file is open.';
+  editing.textContent = !current ? 'No file is open.' : unsaved ? `Editing ${current}, not saved` :
+                                                                  `Editing ${current}`;
 }
 
-// Runs the program on `args` and, when it refuses them, goes back to the last file it took
-// (or, with none, to the sample), so that the page always ends with a working editor.
-async function start(file, fallBack = true) {
-  const outcome = await run(file);
-  const {args, bytes} = await file;
-  if (outcome === 'running') {
-    current = args[0];
-    lastGood = {args, bytes};
-    showEditing();
-    if (runs > 1) {
-      refreshList(); // the first start's list comes once its picture is on screen
-      return true;
-    }
-    if (document.activeElement === document.body)
-      program.module.canvas.focus(); // the first start only, when nothing else has the focus
-    // For scripts/web-bench: the first frame the browser shows with the picture.
-    requestAnimationFrame(() => performance.mark('editor-first-frame'));
+// Runs the program on `file` beside the running one and puts it in its place once it runs.
+// A file the program refuses leaves the running editor as it was, unsaved changes and all.
+async function start(file) {
+  const {outcome, state} = await launch(file);
+  if (outcome !== 'running') {
+    dropInstance(state);
+    return false;
+  }
+  const first = !program;
+  if (first)
+    program = state;
+  else
+    await swapIn(state);
+  document.body.dataset.runs = String(++runs);
+  current = state.args[0];
+  baseline = fileNow(state.module);
+  keysSince = false;
+  unsaved = true; // so that the next line takes effect whatever the last file's state was
+  setUnsaved(false);
+  if (!first) {
+    refreshList(); // the first start's list comes once its picture is on screen
     return true;
   }
-  if (!fallBack)
-    return false;
-  if (lastGood) {
-    const stored = await files.get(editor, lastGood.args[0]).catch(() => null);
-    await start({args: lastGood.args, bytes: stored && lastGood.args.length === 1 ? stored.bytes : lastGood.bytes},
-                false);
-  } else {
-    const sample = await fetchSample();
-    await start({args: [await files.add(editor, page.sample, sample)], bytes: sample}, false);
-  }
-  return false;
+  if (document.activeElement === document.body)
+    state.module.canvas.focus(); // the first start only, when nothing else has the focus
+  // For scripts/web-bench: the first frame the browser shows with the picture.
+  requestAnimationFrame(() => performance.mark('editor-first-frame'));
+  return true;
+}
+
+// The page's first file; when the program refuses that, a copy of the sample, so that the
+// page always ends with a working editor.
+async function startFirst() {
+  if (await start(choose()))
+    return;
+  const sample = await fetchSample();
+  await start({args: [await files.add(editor, page.sample, sample)], bytes: sample});
 }
 
 // Opens bytes from elsewhere (a file chosen on the disk, a sample): refused ones are named
@@ -262,9 +409,11 @@ async function openBytes(name, bytes) {
   const refusal = refusalOf(bytes);
   if (refusal) {
     say(`${name} cannot be opened: ${refusal}.`);
-    await start({args: [name], bytes});
+    await start({args: [name], bytes}); // for the program's own word on it; nothing changes
     return null;
   }
+  if (!await mayReplace())
+    return null;
   const stored = await files.add(editor, name, bytes);
   if (stored !== name)
     say(`${name} in this browser holds other work; this copy is ${stored}.`);
@@ -278,7 +427,8 @@ async function openStored(name) {
     refreshList();
     return;
   }
-  await start({args: [name], bytes: record.bytes});
+  if (await mayReplace())
+    await start({args: [name], bytes: record.bytes});
 }
 
 async function fetchSample() {
@@ -299,6 +449,8 @@ function valid(input, label) {
 
 async function newFile() {
   if (editor === 'pixmend' && !(valid($('width'), 'Width') && valid($('height'), 'Height')))
+    return;
+  if (!await mayReplace())
     return;
   const wanted = plainName($('name').value, 'new' + page.ending);
   const name = await files.freeName(editor, wanted);
@@ -521,7 +673,7 @@ async function saveToDisk() {
 // stopped before SDL sees them, they move the focus as on any other page.
 for (const type of ['keydown', 'keyup'])
   window.addEventListener(type, event => {
-    if (event.key === 'Tab' && event.target.id === 'canvas')
+    if (event.key === 'Tab' && event.target.tagName === 'CANVAS')
       event.stopImmediatePropagation();
   }, true);
 
@@ -545,7 +697,7 @@ const keyTable = [
 
 // A key as the keyboard would give it: the same events the program's key map reads.
 function pressKey(entry) {
-  const canvas = $('canvas');
+  const canvas = program ? program.module.canvas : $('canvas');
   for (const type of ['keydown', 'keyup'])
     canvas.dispatchEvent(new KeyboardEvent(type, {code: entry.code, key: entry.key, keyCode: entry.keyCode,
                                                   which: entry.keyCode, location: entry.location || 0,
@@ -571,8 +723,11 @@ function fitCanvas() {
 
 // One action at a time, in the order asked; each starts the status line afresh.
 let acting = Promise.resolve();
+let actions = 0;         // asked for and not yet done
 function act(action) {
-  acting = acting.then(() => { clearStatus(); return action(); }).catch(err => say(reasonOf(err)));
+  ++actions;
+  acting = acting.then(() => { clearStatus(); return action(); }).catch(err => say(reasonOf(err)))
+    .finally(() => { --actions; });
   return acting;
 }
 
@@ -608,6 +763,8 @@ window.editorPage = {
   get args() { return program ? program.args : null; },
   get current() { return current; },
   get runs() { return runs; },
+  get unsaved() { return unsaved; },
+  get idle() { return actions === 0; },
 };
 
 // Runs `task` once the frame being prepared is on screen; at once in a tab that is or goes
@@ -630,7 +787,7 @@ function afterNextFrame(task) {
 // use), the request for lasting storage, and the service worker, whose first install
 // fetches and checks the whole site.
 compile().catch(() => {});
-act(() => start(choose())).finally(() => afterNextFrame(() => {
+act(startFirst).finally(() => afterNextFrame(() => {
   refreshList();
   if (navigator.storage && navigator.storage.persist)
     navigator.storage.persist().catch(() => {});

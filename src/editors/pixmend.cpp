@@ -14,6 +14,7 @@ namespace {
 constexpr const char* usage_line = ">pixmend [filename] [width] [height]";
 constexpr std::int32_t sprite_left = 20; // where the sprite's top-left corner sits on screen
 constexpr std::int32_t sprite_top = 20;
+const bitmap* edited = nullptr; // the sprite pixmend_main edits, once it has one
 
 int usage_error()
 {
@@ -23,6 +24,11 @@ int usage_error()
 }
 
 } // namespace
+
+std::vector<std::uint8_t> edited_sprite_file()
+{
+    return edited ? write_sprite_file(*edited) : std::vector<std::uint8_t>{};
+}
 
 int pixmend_main(int argc, char** argv)
 {
@@ -54,6 +60,7 @@ int pixmend_main(int argc, char** argv)
 
     if (init_screen_sdl("Sprite editor") != 0)
         return 1; // init_screen_sdl has said why
+    edited = &bitmap; // from here on the loop never returns
 
     std::uint32_t x = 0;
     std::uint32_t y = 0;

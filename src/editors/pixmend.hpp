@@ -5,6 +5,7 @@
 #include "art/structs.hpp"
 
 #include <cstdint>
+#include <vector>
 
 // Writes `bitmap` as a sprite file named `filename`, replacing any previous file only
 // once the new one is complete on disk. Returns 0, or prints "Error while saving" and
@@ -17,6 +18,10 @@ int save_bitmap(const char* filename, const bitmap& bitmap);
 // space, an optional sign, the leading digits; no number gives 0) and kept modulo 256:
 // "300" gives 44, "-1" gives 255. Any text is safe, however many digits it has.
 std::uint8_t parse_dimension(const char* text);
+
+// The sprite under edit as F2 would write it now; empty until pixmend_main has loaded or
+// made one. A browser page compares it with the stored file to show unsaved changes.
+std::vector<std::uint8_t> edited_sprite_file();
 
 // The whole program: checks the command line, loads or creates the sprite, opens the
 // window and runs the editing loop. Returns only with status 1 on a start-up failure;

@@ -77,11 +77,14 @@ test('refused files and bad fields: the reason, and the previous file still edit
   assert.strictEqual(await runs(page), before); // the editor was left alone
 
   await web.chooseFile(page, 'Open', fileOf('empty.spr', Buffer.alloc(0)));
-  await web.waitForEditor(page, before + 2);
+  await web.statusSays(page, 'Error while loading');
+  await web.waitForEditor(page, before);
   assert.match(await status(page), /empty\.spr cannot be opened: the file is empty\.\nError while loading/);
   await web.chooseFile(page, 'Open', fileOf('cut.spr', Buffer.from([4, 4, 1, 2])));
-  await web.waitForEditor(page, before + 4);
+  await web.statusSays(page, 'Error while loading');
+  await web.waitForEditor(page, before);
   assert.match(await status(page), /cut\.spr cannot be opened: the file is shorter than its size says/);
+  assert.strictEqual(await runs(page), before); // the running editor was never replaced
   assert.deepStrictEqual(await page.evaluate(() => editorPage.args), ['hero.spr']);
   await web.keys(page, ['Digit5', 'Space', 'F2']);
   await web.statusSays(page, 'Saved hero.spr in this browser.');

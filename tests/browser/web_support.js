@@ -99,11 +99,11 @@ async function openEditor(visitor, base, editor) {
   return page;
 }
 
-// Waits until the page's program runs and its list of files has been filled; with `runs`,
-// until the page has started that many.
+// Waits until the page's program runs, the page has done what it was asked and its list of
+// files has been filled; with `runs`, until that many programs have run in the page.
 async function waitForEditor(page, runs = 1) {
   // Polled by time, not by animation frames: a tab in the background draws none.
-  await page.waitForFunction(n => window.editorPage && editorPage.runs >= n && editorPage.running &&
+  await page.waitForFunction(n => window.editorPage && editorPage.runs >= n && editorPage.running && editorPage.idle &&
                                   !document.querySelector('#files[aria-busy]'),
                              {timeout: hangLimit, polling: 20}, runs);
 }
