@@ -420,15 +420,15 @@ async function openBytes(name, bytes) {
   return (await start({args: [stored], bytes})) ? stored : null;
 }
 
+// Opens the stored file `name`; true once its editor runs.
 async function openStored(name) {
   const record = await files.get(editor, name);
   if (!record) {
     say(`${name} is no longer in this browser.`);
     refreshList();
-    return;
+    return true; // nothing left to reopen
   }
-  if (await mayReplace())
-    await start({args: [name], bytes: record.bytes});
+  return await mayReplace() && await start({args: [name], bytes: record.bytes});
 }
 
 async function fetchSample() {
@@ -555,12 +555,20 @@ files.watch(change => {
     say(`${current} was deleted in another tab; F2 here stores it again.`);
     return;
   }
-  say(`${current} was changed in another tab.`);
-  const name = current;
-  const reopen = Object.assign(document.createElement('button'), {type: 'button', textContent: `Reopen ${name}`});
-  reopen.addEventListener('click', () => act(() => openStored(name)));
-  noticeActions.replaceChildren(reopen);
+  changedElsewhere(current);
 });
+
+// The notice of another tab's save, with a button that opens the stored version here. It
+// stays when the user chose to keep editing instead.
+function changedElsewhere(name) {
+  say(`${name} was changed in another tab.`);
+  const reopen = Object.assign(document.createElement('button'), {type: 'button', textContent: `Reopen ${name}`});
+  reopen.addEventListener('click', () => act(async () => {
+    if (!await openStored(name))
+      changedElsewhere(name);
+  }));
+  noticeActions.replaceChildren(reopen);
+}
 
 // ---- Download and export
 

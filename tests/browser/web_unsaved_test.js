@@ -191,3 +191,42 @@ test('glyfmend: a change drawn back is no change; Discard switches and leaves th
   assert.deepStrictEqual(Buffer.from(await stored(page, 'glyfmend', 'default.fnt')), defaultFont);
   await visitor.context.close();
 });
+
+test('two tabs on one file: Reopen after the other tab saved asks too; a fresh tab finds what was chosen', async () => {
+  const visitor = await web.newVisitor(server);
+  const a = await web.openEditor(visitor, server.base, 'pixmend');
+  await newSprite(a, 'a.spr', 2, 1);
+  await web.keys(a, ['F2']);
+  await web.statusSays(a, 'Saved a.spr in this browser.');
+  const b = await web.openEditor(visitor, server.base, 'pixmend'); // the file saved last: a.spr
+  const saveIn = async (page, keys) => {
+    await web.keys(page, [...keys, 'F2']);
+    await web.statusSays(page, 'Saved a.spr in this browser.');
+  };
+
+  await web.keys(a, ['Digit1', 'Space']); // unsaved in A
+  await saveIn(b, ['ArrowRight', 'Digit2', 'Space']);
+  await web.click(a, 'Reopen a.spr');
+  await a.waitForSelector('dialog[open]');
+  await web.click(a, 'Cancel');
+  await idle(a);
+  assert.deepStrictEqual(await stored(a, 'pixmend', 'a.spr'), [2, 1, 255, 2]);
+  await web.click(a, 'Reopen a.spr');
+  await a.waitForSelector('dialog[open]');
+  await web.click(a, 'Save a.spr');
+  await web.statusSays(a, 'Saved a.spr in this browser.');
+  await idle(a);
+  assert.deepStrictEqual(await state(a), {args: ['a.spr'], unsaved: false, editing: 'Editing a.spr'});
+
+  await saveIn(b, ['Digit3', 'Space']); // B's version over A's
+  await web.keys(a, ['Digit4', 'Space']);
+  await web.click(a, 'Reopen a.spr');
+  await a.waitForSelector('dialog[open]');
+  await web.click(a, 'Discard changes');
+  await idle(a);
+  await web.keys(a, ['F2']); // A now holds B's version
+  await web.statusSays(a, 'Saved a.spr in this browser.');
+  const fresh = await web.openEditor(visitor, server.base, 'pixmend');
+  assert.deepStrictEqual(await stored(fresh, 'pixmend', 'a.spr'), [2, 1, 255, 3]);
+  await visitor.context.close();
+});
