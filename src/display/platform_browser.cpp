@@ -1,4 +1,7 @@
-#include "webplatform.hpp"
+#include "display/platform.hpp"
+
+#include "display/presentation.hpp"
+#include "display/sdlfuncs.hpp"
 
 #include <emscripten.h>
 
@@ -26,8 +29,8 @@ EM_JS(void, web_wake, (), {
         Module.webWake();
 });
 
-// The page ends a program before it starts the next one in its place, as closing the
-// window would: it sets Module.quitAsked and wakes the program.
+// The page ends a program once the next one runs in its place, as closing the window
+// would: it sets Module.quitAsked and wakes the program.
 EM_JS(int, web_quit_asked, (), {
     return Module.quitAsked ? 1 : 0;
 });
@@ -64,15 +67,55 @@ int wake_on_event(void*, SDL_Event*)
     return 0;
 }
 
+// A browser shows the canvas only once the program yields to it, which it does when it
+// waits for events with none queued: the pictures made before then would never be seen
+// but the last, so that wait presents the last alone (at start-up, five pictures come
+// before the first wait, with SDL's window events queued in between).
+bool picture_waiting = false;
+
+void present_waiting_picture()
+{
+    if (!picture_waiting)
+        return;
+    // Every word of every row is written, so the surface needs no clearing first.
+    convert_frame(static_cast<std::uint32_t*>(surface->pixels), static_cast<std::size_t>(surface->pitch));
+    show_picture(surface->pixels, surface->w, surface->h, surface->pitch);
+    picture_waiting = false;
+}
+
 } // namespace
 
-int web_wait_event_timeout(SDL_Event* event, Uint32 timeout_ms)
+// The picture goes straight into the canvas through its own 2D context (show_picture),
+// which is ready long before an SDL renderer would be: the window needs neither OpenGL
+// nor a renderer.
+Uint32 platform_window_flags()
+{
+    return 0;
+}
+
+int platform_create_renderer()
+{
+    return 0;
+}
+
+void platform_update_screen()
+{
+    picture_waiting = true;
+}
+
+// Sleeps until SDL queues an event or `timeout_ms` pass, instead of SDL's own wait, which
+// wakes every few milliseconds to look. Once the page has asked the program to end, the
+// event is SDL_QUIT, as when a desktop window is closed.
+int platform_wait_event(SDL_Event* event, Uint32 timeout_ms)
 {
     static const bool watching = [] {
         SDL_AddEventWatch(wake_on_event, nullptr);
         return true;
     }();
     (void)watching;
+    if (SDL_PollEvent(event))
+        return 1;
+    present_waiting_picture();
     if (web_quit_asked()) {
         *event = SDL_Event{};
         event->type = SDL_QUIT;
@@ -84,7 +127,6 @@ int web_wait_event_timeout(SDL_Event* event, Uint32 timeout_ms)
     return SDL_PollEvent(event);
 }
 
-void web_show_picture(const SDL_Surface* picture)
+void platform_quitting()
 {
-    show_picture(picture->pixels, picture->w, picture->h, picture->pitch);
 }
