@@ -47,4 +47,6 @@ std::vector<std::uint8_t> write_sprite_file(const bitmap& sprite);
 
 // Draws one face of `bitmap` with its top-left corner at (x, y), skipping transparent
 // pixels: side 0 front, 1 left, 2 right, 3 back, 4 top, any other bottom.
+// Part of the library's published interface: neither editor calls it; kept, and tested,
+// for other programs built on the library.
 void draw_mob_side(std::uint32_t x, std::uint32_t y, const entitybitmap& bitmap, std::uint8_t side);

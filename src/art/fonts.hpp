@@ -35,6 +35,8 @@ void print_text(std::uint32_t x, std::uint32_t y, std::uint8_t color, const char
 // Like print_text, but the position carries over between calls and lines wrap so that
 // no glyph starts right of column 310. An x or y of 0xFFFFFFFF keeps the current one:
 // both all ones continue where the previous call stopped.
+// Part of the library's published interface: neither editor calls it; kept, and tested,
+// for other programs built on the library.
 void teletype_print(std::uint32_t x, std::uint32_t y, std::uint8_t color, const char* str);
 
 // Reads up to 2048 bytes of `filename` into `font` from its first byte on. Returns 0,

@@ -35,4 +35,6 @@ void fill_screen(std::uint8_t color);
 void draw_rectangle(std::int32_t x, std::int32_t y, std::uint32_t w, std::uint32_t h, std::uint8_t color);
 
 // Dims the picture: a colour with bit 3 set loses it (15 -> 7), any other becomes 0.
+// Part of the library's published interface: neither editor calls it; kept, and tested,
+// for other programs built on the library.
 void darken_screen();

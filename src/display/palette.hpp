@@ -6,6 +6,12 @@
 #pragma once
 #include <cstdint>
 
+// The colours the editors draw their own screens in, by name.
+inline constexpr std::uint8_t color_black = 0;
+inline constexpr std::uint8_t color_blue = 1;
+inline constexpr std::uint8_t color_light_grey = 7;
+inline constexpr std::uint8_t color_white = 15;
+
 // The RGBX word of colour index `color`; bits 7-4 are ignored.
 constexpr std::uint32_t rgbx_of(std::uint8_t color)
 {

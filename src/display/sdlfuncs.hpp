@@ -19,7 +19,8 @@ extern SDL_Surface* surface;   // 320 x 200 RGBX8888 picture that update_screen 
 int init_screen_sdl(const char* title);
 
 // Creates the 320 x 200 RGBX8888 surface. Returns 0, or prints
-// "Couldn't create SDL2 surface" and returns 1.
+// "Couldn't create SDL2 surface" and returns 1. init_screen_sdl calls it; it is published
+// for programs that make their own window.
 int create_surface();
 
 // Converts the whole frame buffer into the surface and presents it stretched over the
@@ -38,8 +39,12 @@ SDL_Scancode get_input(std::uint32_t x, std::uint32_t y);
 [[noreturn]] void exit_program();
 
 // Sets the renderer's draw colour to palette colour `color` (bits 7-4 ignored).
+// Part of the library's published interface: neither editor calls it; kept, and tested,
+// for other programs built on the library.
 void set_color(std::uint8_t color);
 
 // Plots frame-buffer pixel (x, y) straight onto the renderer as a 2 x 2 block, without
 // touching dbuff and without presenting.
+// Part of the library's published interface: neither editor calls it; kept, and tested,
+// for other programs built on the library.
 void show_pixel(std::uint32_t x, std::uint32_t y, std::uint8_t color);

@@ -1,7 +1,8 @@
 #include "editors/glyfmend.hpp"
 
-#include "display/dbuff.hpp"
 #include "art/fonts.hpp"
+#include "display/dbuff.hpp"
+#include "display/palette.hpp"
 #include "display/sdlfuncs.hpp"
 
 #include <array>
@@ -13,22 +14,30 @@ namespace {
 // The glyph under edit is shown at its real size in a black box at this corner.
 constexpr std::uint32_t box_x = 20;
 constexpr std::uint32_t box_y = 20;
+constexpr std::uint32_t glyph_size = 8;
+constexpr std::uint32_t last_cell = glyph_size - 1; // the cursor's last column and row in the box
+
+// Where the status line and the three sample lines start.
+constexpr std::uint32_t status_x = 20;
+constexpr std::uint32_t status_y = 10;
+constexpr std::uint32_t samples_x = 10;
+constexpr std::array<std::uint32_t, 3> sample_y = {40, 60, 80};
 
 // Draws one whole picture: the status line and the samples in the font being edited,
 // so every change to a glyph shows at once.
 void draw_editor(std::uint8_t chr)
 {
-    fill_screen(7);
+    fill_screen(color_light_grey);
     std::array<char, 100> msg{};
     // The %c of glyph 0 ends the text early and that of glyph 10 breaks the line;
     // both are left as they come out.
     std::snprintf(msg.data(), msg.size(), "Character: %c (hex: %.2X)", chr, static_cast<unsigned>(chr));
-    print_text(20, 10, 0, msg.data());
-    draw_rectangle(box_x, box_y, 8, 8, 0);
-    draw_chr(box_x, box_y, 15, chr);
-    print_text(10, 40, 0, "The quick brown fox jumps over\nthe lazy dog.");
-    print_text(10, 60, 0, "ABCDEFGHIJKLMNOPQRSTUVWXYZ?\nabcdefghijklmnopqrstuvwxyz!");
-    print_text(10, 80, 0, "1234567890+-*/");
+    print_text(status_x, status_y, color_black, msg.data());
+    draw_rectangle(box_x, box_y, glyph_size, glyph_size, color_black);
+    draw_chr(box_x, box_y, color_white, chr);
+    print_text(samples_x, sample_y[0], color_black, "The quick brown fox jumps over\nthe lazy dog.");
+    print_text(samples_x, sample_y[1], color_black, "ABCDEFGHIJKLMNOPQRSTUVWXYZ?\nabcdefghijklmnopqrstuvwxyz!");
+    print_text(samples_x, sample_y[2], color_black, "1234567890+-*/");
     update_screen();
 }
 
@@ -67,7 +76,7 @@ int glyfmend_main(int argc, char** argv)
             reset_chr(chr);
             break;
         case SDL_SCANCODE_RIGHT:
-            if (x <= 6)
+            if (x < last_cell)
                 ++x;
             break;
         case SDL_SCANCODE_LEFT:
@@ -79,7 +88,7 @@ int glyfmend_main(int argc, char** argv)
                 --y;
             break;
         case SDL_SCANCODE_DOWN:
-            if (y <= 6)
+            if (y < last_cell)
                 ++y;
             break;
         case SDL_SCANCODE_SPACE:

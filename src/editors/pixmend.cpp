@@ -2,6 +2,7 @@
 
 #include "art/bitmap.hpp"
 #include "display/dbuff.hpp"
+#include "display/palette.hpp"
 #include "display/sdlfuncs.hpp"
 
 #include <algorithm>
@@ -14,6 +15,10 @@ namespace {
 constexpr const char* usage_line = ">pixmend [filename] [width] [height]";
 constexpr std::int32_t sprite_left = 20; // where the sprite's top-left corner sits on screen
 constexpr std::int32_t sprite_top = 20;
+// The cursor may leave the sprite and even the screen, up to one step past its last
+// column and row: (320, 200).
+constexpr std::uint32_t cursor_right_end = screen_width;
+constexpr std::uint32_t cursor_bottom_end = screen_height;
 const bitmap* edited = nullptr; // the sprite pixmend_main edits, once it has one
 
 int usage_error()
@@ -66,7 +71,7 @@ int pixmend_main(int argc, char** argv)
     std::uint32_t y = 0;
     std::uint8_t color = 1;
     for (;;) {
-        fill_screen(1);
+        fill_screen(color_blue);
         // The backdrop shows through transparent pixels in the complement of the
         // selected value: white for 0, black for transparent.
         draw_rectangle(sprite_left, sprite_top, bitmap.width, bitmap.height, static_cast<std::uint8_t>(~color));
@@ -82,14 +87,13 @@ int pixmend_main(int argc, char** argv)
             color = static_cast<std::uint8_t>(i - SDL_SCANCODE_A + 10);
         if (i == SDL_SCANCODE_G)
             color = transparent;
-        // The cursor may leave the sprite and even the screen, up to (320, 200).
-        if (i == SDL_SCANCODE_RIGHT && x <= 319)
+        if (i == SDL_SCANCODE_RIGHT && x < cursor_right_end)
             ++x;
         if (i == SDL_SCANCODE_LEFT && x != 0)
             --x;
         if (i == SDL_SCANCODE_UP && y != 0)
             --y;
-        if (i == SDL_SCANCODE_DOWN && y <= 199)
+        if (i == SDL_SCANCODE_DOWN && y < cursor_bottom_end)
             ++y;
         // Compared at full width first, so that column 256 cannot wrap round to column 0.
         if (i == SDL_SCANCODE_SPACE && x < bitmap.width && y < bitmap.height)
