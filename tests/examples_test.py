@@ -1,10 +1,10 @@
 #!/usr/bin/python3
-"""Runs every command example of the README and of pixconv(1), so that none can go stale.
+"""Runs every command example of the README and of the manual pages, so that none can go stale.
 
 Usage: examples_test.py SOURCE_DIR BUILD_DIR
 
 The examples are the ```sh blocks of README.md and the .Bd -literal blocks and .Dl lines of
-the EXAMPLES section of man/pixconv.1. A block is left out when the line before it says
+the EXAMPLES section of each manual page in man/. A block is left out when the line before it says
 "<!-- not run: why -->" (README) or '.\\" not run: why' (manual page). A command must exit 0
 unless its line ends with the comment "# exits N" (README) or the manual page's example
 follows '.\\" exits N'.
@@ -12,7 +12,8 @@ follows '.\\" exits N'.
 Each document's examples run in order, each as one bash command, in a fresh folder holding
 the sample knight hero.spr, the default font as mine.fnt, eight 16 x 16 sprites walk-1.spr
 to walk-8.spr, and build/ (the build folder). The build folder's programs come first on
-PATH. pixmend and glyfmend stand for themselves only as far as this: they run in the test's
+PATH. The manual pages name the installed data under /usr/local: the build is installed
+into a temporary prefix, which stands for /usr/local in their commands. pixmend and glyfmend stand for themselves only as far as this: they run in the test's
 own Xvfb until their window shows, then end as a window manager's quit ends them (SIGTERM,
 status 0), so an example that cannot start its editor fails.
 """
@@ -151,13 +152,14 @@ def seed_folder(folder, source, build):
     os.symlink(build, os.path.join(folder, "build"))
 
 
-def run_examples(examples, source, build, environment):
+def run_examples(examples, source, build, environment, prefix):
     failures = 0
     with tempfile.TemporaryDirectory() as folder:
         seed_folder(folder, source, build)
         for example in examples:
             try:
-                done = subprocess.run(["bash", "-c", example.command], cwd=folder, env=environment,
+                command = example.command.replace("/usr/local/", prefix + "/")
+                done = subprocess.run(["bash", "-c", command], cwd=folder, env=environment,
                                       capture_output=True, text=True, timeout=HANG_LIMIT)
                 status, errors = done.returncode, done.stderr.strip()
             except subprocess.TimeoutExpired:
@@ -173,14 +175,19 @@ def run_examples(examples, source, build, environment):
 
 def main():
     source, build = (os.path.abspath(path) for path in sys.argv[1:3])
-    documents = {"README.md": readme_examples(os.path.join(source, "README.md")),
-                 "pixconv(1)": manual_examples(os.path.join(source, "man", "pixconv.1"))}
+    documents = {"README.md": readme_examples(os.path.join(source, "README.md"))}
+    for page in sorted(os.listdir(os.path.join(source, "man"))):
+        lines = open(os.path.join(source, "man", page), encoding="utf-8").read().splitlines()
+        if ".Sh EXAMPLES" in lines:
+            name, section = page.rsplit(".", 1)
+            documents[f"{name}({section})"] = manual_examples(os.path.join(source, "man", page))
     for name, examples in documents.items():
         if not examples:
             print(f"{name}: no example found; has the way they are marked changed?")
             return 1
 
     shims = tempfile.mkdtemp()
+    prefix = tempfile.mkdtemp()
     server = None
     try:
         for editor in ("pixmend", "glyfmend"):
@@ -197,16 +204,18 @@ def main():
             print(display)
             return SKIPPED
         environment["DISPLAY"] = display
-        failures = sum(run_examples(examples, source, build, environment) for examples in documents.values())
+        subprocess.run(["cmake", "--install", build, "--prefix", prefix], check=True, stdout=subprocess.DEVNULL)
+        failures = sum(run_examples(examples, source, build, environment, prefix) for examples in documents.values())
         total = sum(len(examples) for examples in documents.values())
-        print(f"{total - failures} of {total} examples ran as their text says "
-              f"({len(documents['README.md'])} in README.md, {len(documents['pixconv(1)'])} in pixconv(1))")
+        counts = ", ".join(f"{len(examples)} in {name}" for name, examples in documents.items())
+        print(f"{total - failures} of {total} examples ran as their text says ({counts})")
         return 1 if failures else 0
     finally:
         if server is not None:
             server.send_signal(signal.SIGTERM)
             server.wait()
         shutil.rmtree(shims)
+        shutil.rmtree(prefix)
 
 
 if __name__ == "__main__":
