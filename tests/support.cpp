@@ -3,7 +3,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -22,22 +21,6 @@
 #include <thread>
 
 namespace {
-
-using clock_type = std::chrono::steady_clock;
-
-void remove_tree(const std::string& path)
-{
-    struct stat st{};
-    if (lstat(path.c_str(), &st) != 0)
-        return;
-    if (S_ISDIR(st.st_mode)) {
-        for (const std::string& name : list_dir(path))
-            remove_tree(path + "/" + name);
-        rmdir(path.c_str());
-    } else {
-        unlink(path.c_str());
-    }
-}
 
 // Forks and runs `argv` with standard output (and error, when given) sent to files.
 pid_t spawn(const std::vector<std::string>& argv, const std::string& cwd, const std::string& out_path,
@@ -97,12 +80,6 @@ int reap(pid_t pid, std::chrono::milliseconds limit)
         waitpid(pid, nullptr, 0);
     }
     return result;
-}
-
-std::string read_text(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 struct x_server {
@@ -207,58 +184,6 @@ Window window_of(pid_t pid)
 
 } // namespace
 
-temp_dir::temp_dir()
-{
-    char name[] = "/tmp/editors-test-XXXXXX";
-    if (mkdtemp(name))
-        path = name;
-}
-
-temp_dir::~temp_dir()
-{
-    if (!path.empty())
-        remove_tree(path);
-}
-
-bytes read_file(const std::string& path)
-{
-    const std::string text = read_text(path);
-    return {text.begin(), text.end()};
-}
-
-bool file_exists(const std::string& path)
-{
-    struct stat st{};
-    return lstat(path.c_str(), &st) == 0;
-}
-
-void write_file(const std::string& path, const bytes& contents)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(contents.data()), static_cast<std::streamsize>(contents.size()));
-}
-
-std::vector<std::string> list_dir(const std::string& path)
-{
-    std::vector<std::string> names;
-    DIR* dir = opendir(path.c_str());
-    if (!dir)
-        return names;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    closedir(dir);
-    return names;
-}
-
-bool every_test_must_run()
-{
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && std::string(ci) == "true";
-}
-
 tmpfs_mount::tmpfs_mount(const std::string& options)
 {
     path = dir.path + "/mnt";
@@ -301,22 +226,6 @@ void tmpfs_mount::fill_up()
             unlink(name.c_str());
             return;
         }
-    }
-}
-
-bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit)
-{
-    const auto deadline = clock_type::now() + limit;
-    // A screenshot costs the test a few milliseconds of processor time; polling it every
-    // 5 ms would take a core the program needs on a two-core machine.
-    auto pause = std::chrono::milliseconds(5);
-    for (;;) {
-        if (done())
-            return true;
-        if (clock_type::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 3 / 2, std::chrono::milliseconds(50));
     }
 }
 

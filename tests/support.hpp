@@ -1,6 +1,8 @@
 // Helpers shared by the tests: temporary folders and files, small tmpfs mounts for
 // failed saves, and driving the real programs in a private X server (Xvfb) with real
 // key presses, window screenshots and a window manager's close request.
+// support_files.cpp holds what every system has (files, folders, waiting), the only part
+// that the Windows build of the tests links; support.cpp the rest, for Linux.
 #pragma once
 #include <sys/types.h>
 
@@ -24,6 +26,7 @@ struct temp_dir {
 };
 
 bytes read_file(const std::string& path); // empty when the file cannot be read
+std::string read_text(const std::string& path); // the same bytes as a string
 bool file_exists(const std::string& path);
 void write_file(const std::string& path, const bytes& contents);
 std::vector<std::string> list_dir(const std::string& path); // names, without . and ..

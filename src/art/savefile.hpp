@@ -4,6 +4,13 @@
 // a FIFO or a character device (a terminal, /dev/null) is written to as a stream and
 // stays what it is, and a folder, a socket or a block device is never touched.
 // Nothing here prints.
+//
+// One source per system does the work, chosen by this folder's CMakeLists.txt:
+// savefile_posix.cpp (Linux, the browser's file system) and savefile_windows.cpp. On
+// Windows names are UTF-8, turned into UTF-16 for the system; the new file is flushed
+// with FlushFileBuffers and swapped in with MoveFileExW; there are no FIFOs or links to
+// follow, a reserved device name (NUL, CON, COM1, also nul.png) is refused like a
+// folder, a read-only target is refused by Windows, and no file is ever rewritten in place.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -41,5 +48,8 @@ int replace_files(std::span<const new_file> files, std::size_t& failed);
 int replace_file(const char* filename, const std::uint8_t* data, std::size_t size);
 
 // Why a save refuses `filename` ("it is a folder", "it is a socket", "it is a block
-// device"), or nullptr when it does not.
+// device", on Windows also "it is a device"), or nullptr when it does not.
 const char* save_refusal(const char* filename);
+
+// Whether the two names reach one existing file (through a link, or spelled another way).
+bool same_file(const char* a, const char* b);

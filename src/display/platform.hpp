@@ -1,8 +1,9 @@
 // What the window does differently on each platform, behind the few functions that
-// sdlfuncs.cpp calls, so that it never asks which platform it runs on. One source per
-// platform defines them: platform_desktop.cpp (X11 through SDL, an OpenGL renderer) and
-// platform_browser.cpp (the page's canvas, a wait that sleeps until a key comes). This
-// folder's CMakeLists.txt compiles the one that fits. Failures print one line on standard
+// sdlfuncs.cpp calls, so that it never asks which platform it runs on. The sources that
+// define them: platform_desktop.cpp (an SDL renderer, for Linux and Windows alike) with
+// platform_x11.cpp (an OpenGL window, X errors while quitting) or platform_windows.cpp
+// (a Direct3D window); platform_browser.cpp alone for the browser (the page's canvas, a
+// wait that sleeps until a key comes). This folder's CMakeLists.txt compiles those that fit. Failures print one line on standard
 // output, as everything in sdlfuncs does.
 #pragma once
 #include <SDL.h>

@@ -3,23 +3,7 @@
 #include "display/presentation.hpp"
 #include "display/sdlfuncs.hpp"
 
-#include <X11/Xlib.h>
-
 #include <cstdio>
-
-namespace {
-
-int ignore_x_error(Display*, XErrorEvent*)
-{
-    return 0;
-}
-
-} // namespace
-
-Uint32 platform_window_flags()
-{
-    return SDL_WINDOW_OPENGL;
-}
 
 int platform_create_renderer()
 {
@@ -48,13 +32,4 @@ void platform_update_screen()
 int platform_wait_event(SDL_Event* event, Uint32 timeout_ms)
 {
     return SDL_WaitEventTimeout(event, static_cast<int>(timeout_ms));
-}
-
-void platform_quitting()
-{
-    // SDL wakes its own event wait by sending a message to the window over a second X
-    // connection. When that message is still on its way as the window goes, the server
-    // answers BadWindow, and Xlib's default handler would end a normal close with status
-    // 1 (seen on a busy machine). Nothing can go wrong that matters while quitting.
-    XSetErrorHandler(ignore_x_error);
 }

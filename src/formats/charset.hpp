@@ -10,6 +10,9 @@
 // get those pictures (U+263A for 1, U+2302 for 127) in place of the controls. Code 0 is
 // U+0000 in every page. A code that the page leaves unassigned holds no_character.
 //
+// On Windows the system converts instead of iconv (codepage.hpp): it knows the pages by
+// "cpNNN", "ibmNNN", "windows-NNNN", the bare number, "iso-8859-N", "koi8-r", "koi8-u"
+// and "macintosh", and gives the same tables, the holes of its own pages left unassigned.
 // "latin1", the default, is built in and needs no iconv. The browser's C library knows
 // fewer pages than glibc (no cp737, cp775, cp852, cp855, cp857, cp860-865, cp869 or
 // cp874); there those names are refused as unknown.

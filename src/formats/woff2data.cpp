@@ -1,8 +1,9 @@
 #include "formats/woff2data.hpp"
 
+#include "formats/nulldevice.hpp"
+
 #include <woff2/encode.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,7 +18,7 @@ struct quiet_stderr {
     {
         std::fflush(stderr);
         saved = dup(STDERR_FILENO);
-        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        const int null = open_null_device();
         if (saved >= 0 && null >= 0)
             dup2(null, STDERR_FILENO);
         if (null >= 0)

@@ -1,6 +1,7 @@
 #include "pixconv/pixconv_sheets.hpp"
 
 #include "art/bitmap.hpp"
+#include "art/savefile.hpp"
 #include "formats/pngimage.hpp"
 #include "formats/tiledfile.hpp"
 #include "pixconv/pixconv_game.hpp"
@@ -21,15 +22,6 @@ bool is_folder(const std::string& path)
 {
     struct stat st{};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Whether two names reach one file (a link or another spelling).
-bool same_file(const std::string& a, const std::string& b)
-{
-    struct stat first{};
-    struct stat second{};
-    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
 }
 
 bool exists(const std::string& path)
@@ -54,7 +46,7 @@ complaint write_outputs(const std::vector<std::string>& inputs, const std::vecto
 {
     for (const output_file& output : outputs)
         for (const std::string& input : inputs)
-            if (same_file(output.path, input))
+            if (same_file(output.path.c_str(), input.c_str()))
                 return {output.path, "is an input too; an input is never overwritten"};
     std::size_t failed = 0;
     errno = 0;

@@ -253,3 +253,11 @@ int replace_file(const char* filename, const std::uint8_t* data, std::size_t siz
     const int status = replace_files({&file, 1}, failed);
     return status == -2 ? -1 : status;
 }
+
+bool same_file(const char* a, const char* b)
+{
+    struct stat first{};
+    struct stat second{};
+    return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
