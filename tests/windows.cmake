@@ -20,6 +20,6 @@ add_windows_test_program(display_tests SOURCES dbuff_test.cpp palette_test.cpp p
 add_windows_test_program(sprite_tests SOURCES bitmap_test.cpp LIBS sprites)
 add_windows_test_program(font_tests SOURCES fonts_test.cpp LIBS fonts)
 add_dependencies(font_tests default_font)
-add_windows_test_program(format_tests SOURCES pngimage_test.cpp charset_test.cpp gamefiles_test.cpp LIBS formats dep_spng)
+add_windows_test_program(format_tests SOURCES charset_test.cpp gamefiles_test.cpp LIBS formats)
 add_windows_test_program(pixconv_tests SOURCES pixconv_options_test.cpp pixconv_names_test.cpp LIBS pixconv_core)
 add_windows_test_program(savefile_windows_tests SOURCES savefile_windows_test.cpp LIBS files)

@@ -10,7 +10,8 @@
 // Windows names are UTF-8, turned into UTF-16 for the system; the new file is flushed
 // with FlushFileBuffers and swapped in with MoveFileExW; there are no FIFOs or links to
 // follow, a reserved device name (NUL, CON, COM1, also nul.png) is refused like a
-// folder, a read-only target is refused by Windows, and no file is ever rewritten in place.
+// folder, a read-only target is refused (as Windows itself refuses to replace one, and
+// Wine would not), and no file is ever rewritten in place.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -82,10 +82,15 @@ bool is_device_name(const std::string& path)
     return std::find(device_names.begin(), device_names.end(), stem) != device_names.end();
 }
 
-bool is_folder(const std::string& path)
+bool has_attribute(const std::string& path, DWORD attribute)
 {
     const DWORD attributes = GetFileAttributesW(wide(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & attribute);
+}
+
+bool is_folder(const std::string& path)
+{
+    return has_attribute(path, FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // A handle for a new temporary file beside `target`, named in `temporary`; a name that
@@ -124,6 +129,12 @@ int write_beside(const new_file& file, std::string& temporary)
 {
     if (save_refusal(file.filename)) {
         errno = is_folder(file.filename) ? EISDIR : EINVAL;
+        return 1;
+    }
+    // Windows refuses to move a file over a read-only one; Wine, where the owner may,
+    // would replace it. Asking first gives the same answer on both, before any work.
+    if (has_attribute(file.filename, FILE_ATTRIBUTE_READONLY)) {
+        errno = EACCES;
         return 1;
     }
     const HANDLE handle = create_beside(file.filename, temporary);
