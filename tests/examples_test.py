@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Runs every command example of the README and of the manual pages, so that none can go stale.
 
-Usage: examples_test.py SOURCE_DIR BUILD_DIR
+Usage: examples_test.py SOURCE_DIR BUILD_DIR [--windows WINDOWS_BUILD_DIR]
 
 The examples are the ```sh blocks of README.md and the .Bd -literal blocks and .Dl lines of
 the EXAMPLES section of each manual page in man/. A block is left out when the line before it says
@@ -173,8 +173,58 @@ def run_examples(examples, source, build, environment, prefix):
     return failures
 
 
+def snapshot(folder):
+    """Every file under `folder` (not following the build link) and its bytes."""
+    files = {}
+    for where, folders, names in os.walk(folder):
+        folders[:] = [name for name in folders if not os.path.islink(os.path.join(where, name))]
+        for name in names:
+            path = os.path.join(where, name)
+            if not os.path.islink(path):
+                with open(path, "rb") as file:
+                    files[os.path.relpath(path, folder)] = file.read()
+    return files
+
+
+def run_command(command, folder, environment):
+    try:
+        done = subprocess.run(["bash", "-c", command], cwd=folder, env=environment,
+                              capture_output=True, timeout=HANG_LIMIT)
+        return done.returncode, done.stdout, done.stderr
+    except subprocess.TimeoutExpired:
+        return None, b"", f"still running after {HANG_LIMIT} s".encode()
+
+
+def compare_examples(examples, source, build, sides, prefix):
+    """Runs each example on both sides, each in its own folder; counts the differences."""
+    failures = 0
+    with tempfile.TemporaryDirectory() as linux, tempfile.TemporaryDirectory() as windows:
+        for folder in (linux, windows):
+            seed_folder(folder, source, build)
+        for example in examples:
+            command = example.command.replace("/usr/local/", prefix + "/")
+            results = [run_command(command, folder, environment)
+                       for folder, environment in zip((linux, windows), sides)]
+            files = [snapshot(linux), snapshot(windows)]
+            different = [name for name in sorted(set(files[0]) | set(files[1]))
+                         if files[0].get(name) != files[1].get(name)]
+            what = []
+            for index, part in enumerate(("exit status", "standard output", "standard error")):
+                if results[0][index] != results[1][index]:
+                    what.append(f"{part}: Linux {results[0][index]!r}, Windows {results[1][index]!r}")
+            if different:
+                what.append("files differ: " + ", ".join(different))
+            if not what:
+                print(f"same    {example.where}: {example.command}")
+                continue
+            failures += 1
+            print(f"FAILED  {example.where}: {example.command}\n        " + "\n        ".join(what))
+    return failures
+
+
 def main():
     source, build = (os.path.abspath(path) for path in sys.argv[1:3])
+    windows_build = os.path.abspath(sys.argv[4]) if sys.argv[3:4] == ["--windows"] else None
     documents = {"README.md": readme_examples(os.path.join(source, "README.md"))}
     for page in sorted(os.listdir(os.path.join(source, "man"))):
         lines = open(os.path.join(source, "man", page), encoding="utf-8").read().splitlines()
@@ -205,7 +255,17 @@ def main():
             return SKIPPED
         environment["DISPLAY"] = display
         subprocess.run(["cmake", "--install", build, "--prefix", prefix], check=True, stdout=subprocess.DEVNULL)
-        failures = sum(run_examples(examples, source, build, environment, prefix) for examples in documents.values())
+        if windows_build:
+            shim = os.path.join(shims, "windows", "pixconv")
+            os.makedirs(os.path.dirname(shim))
+            with open(shim, "w") as file:
+                file.write(f'#!/bin/sh\nexec wine "{windows_build}/pixconv.exe" "$@"\n')
+            os.chmod(shim, stat.S_IRWXU)
+            on_windows = dict(environment, PATH=f"{shims}/windows:" + environment["PATH"])
+            failures = sum(compare_examples(examples, source, build, (environment, on_windows), prefix)
+                           for examples in documents.values())
+        else:
+            failures = sum(run_examples(examples, source, build, environment, prefix) for examples in documents.values())
         total = sum(len(examples) for examples in documents.values())
         counts = ", ".join(f"{len(examples)} in {name}" for name, examples in documents.items())
         print(f"{total - failures} of {total} examples ran as their text says ({counts})")

@@ -45,8 +45,9 @@ void draw_editor(std::uint8_t chr)
 
 int glyfmend_main(int argc, char** argv)
 {
-    // Messages must show at once even when standard output is a pipe or a file.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Every message must show at once, even in a pipe or a file. No buffering rather than
+    // line buffering, which Windows' C library does not have (it buffers fully instead).
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc < 2) {
         std::puts("Not enough arguments!");
         std::puts(">glyfmend [filename]");

@@ -37,8 +37,9 @@ std::vector<std::uint8_t> edited_sprite_file()
 
 int pixmend_main(int argc, char** argv)
 {
-    // Line buffering lets every message out at once, even into a pipe or a file.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Every message must show at once, even in a pipe or a file. No buffering rather than
+    // line buffering, which Windows' C library does not have (it buffers fully instead).
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc < 2 || argc == 3)
         return usage_error();
 
