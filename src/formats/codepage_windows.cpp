@@ -53,13 +53,15 @@ std::optional<unsigned> number_of(const std::string& name)
     return std::nullopt;
 }
 
-// Windows fills the holes of its own pages (the 125x family, 874) with the C1 control of
-// the same number, and some with private-use characters; iconv leaves them unassigned,
-// and so do we, so that both systems give the same tables.
+// Windows fills the holes of most pages at 0x80-0x9F with the C1 control of the same
+// number (the 125x family, 874, some DOS pages), and a few with private-use characters;
+// iconv leaves them unassigned, and so do we, so that both systems give the same tables.
+// Only the ISO 8859 pages really have the C1 controls there.
 bool is_hole(unsigned number, unsigned code, wchar_t character)
 {
-    const bool windows_family = number == 874 || (number >= 1250 && number <= 1258);
-    return (character >= 0xD800 && character < 0xF900) || (windows_family && code >= 0x80 && character == code);
+    const bool iso_8859 = number >= 28591 && number <= 28605;
+    return (character >= 0xD800 && character < 0xF900) ||
+           (!iso_8859 && code >= 0x80 && code < 0xA0 && character == code);
 }
 
 } // namespace
