@@ -98,7 +98,7 @@ std::string set_name(std::string_view value, command_line& line)
 std::string set_charset(std::string_view value, command_line& line)
 {
     if (std::string problem = find_charset(value, line.how.characters); !problem.empty())
-        return "--charset takes a single-byte code page that iconv knows: " + problem;
+        return "--charset takes a single-byte code page: " + problem;
     line.how.charset_given = true;
     return "";
 }
