@@ -1,7 +1,7 @@
 #include "formats/giffile.hpp"
 
 #include "art/structs.hpp"
-#include "display/palette.hpp"
+#include "formats/colours.hpp"
 
 #include <gif_lib.h>
 
@@ -24,7 +24,7 @@ struct rgb {
 
 rgb colour_of(std::uint8_t value)
 {
-    const std::uint32_t word = rgbx_of(value);
+    const std::uint32_t word = picture_colours[value & 15];
     return {static_cast<std::uint8_t>(word >> 24), static_cast<std::uint8_t>(word >> 16),
             static_cast<std::uint8_t>(word >> 8)};
 }
@@ -146,7 +146,7 @@ std::string sprite_values(const gif_reader& reader, std::vector<std::uint8_t>& v
     for (std::size_t i = 0; i < values.size(); ++i) {
         const shown& pixel = reader.canvas[i];
         std::uint32_t distance = 0;
-        values[i] = pixel.opaque ? nearest_color(pixel.colour.red, pixel.colour.green, pixel.colour.blue, distance) : transparent;
+        values[i] = pixel.opaque ? picture_value_of(pixel.colour.red, pixel.colour.green, pixel.colour.blue, distance) : transparent;
         if (distance != 0 && !reader.nearest) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "#%02X%02X%02X", pixel.colour.red, pixel.colour.green, pixel.colour.blue);
