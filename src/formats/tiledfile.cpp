@@ -395,8 +395,9 @@ std::string complete_grid(tileset& tiles)
 {
     const std::uint64_t step_x = std::uint64_t{tiles.tile_width} + tiles.spacing;
     const std::uint64_t step_y = std::uint64_t{tiles.tile_height} + tiles.spacing;
+    // The map editor takes the margin off one side only: a tile may run into the far margin.
     const auto fitting = [&](std::uint32_t side, std::uint64_t tile, std::uint64_t step) -> std::uint64_t {
-        const std::uint64_t inner = side > 2ull * tiles.margin ? side - 2ull * tiles.margin : 0;
+        const std::uint64_t inner = side > tiles.margin ? side - tiles.margin : 0;
         return inner < tile ? 0 : (inner - tile) / step + 1;
     };
     if (tiles.columns == 0) {
