@@ -129,6 +129,24 @@ json read_with_pillow(const temp_dir& dir, const std::vector<std::string>& args)
     return run.status == 0 ? json::parse(run.output) : json::object();
 }
 
+// `frames` as drawn in `colours` ([[r, g, b], ...]) instead of the editors' colours.
+json in_colours(json frames, const json& colours)
+{
+    for (json& frame : frames)
+        for (json& pixel : frame)
+            for (std::uint8_t v = 0; v < 16 && pixel[3] == 255; ++v)
+                if (pixel == json(rgba_of(v))) {
+                    pixel = {colours[v][0], colours[v][1], colours[v][2], 255};
+                    break;
+                }
+    return frames;
+}
+
+bytes as_bytes(const std::string& text)
+{
+    return {text.begin(), text.end()};
+}
+
 std::uint32_t load32(const std::uint8_t* p)
 {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
@@ -319,6 +337,8 @@ TEST(Animations, PaletteFilesHoldTheSixteenColoursInOrder)
         gimp.push_back(rgb);
     }
     EXPECT_EQ(gimp, want);
+    // The names of pixel-editors(5).
+    EXPECT_NE(std::string(gpl.begin(), gpl.end()).find(" 95  95 255\tlight blue\n"), std::string::npos);
 
     const bytes pal = read_file(dir.file("p.pal"));
     std::istringstream jasc(std::string(pal.begin(), pal.end()));
@@ -347,6 +367,87 @@ TEST(Animations, PaletteFilesHoldTheSixteenColoursInOrder)
         EXPECT_EQ(swatch["pixels"][0][i], json({want[i][0], want[i][1], want[i][2], 255})) << i;
 }
 
+// A palette from elsewhere, in every form it is read in, draws every picture in its
+// colours as Pillow shows them, and reads them back to the same values.
+TEST(Palettes, PicturesAreDrawnInTheFilesColoursAndReadBack)
+{
+    temp_dir dir;
+    const std::vector<std::string> walk = write_walk(dir);
+    const finished_run made = python(dir, {scripts + "make_palettes.py", dir.path});
+    ASSERT_EQ(made.status, 0) << made.errors;
+    const json colours = json::parse(made.output);
+    const std::vector<bytes> sprites = walk_sprites();
+    for (const std::string palette : {"p.gpl", "jasc.pal", "riff.pal", "p.hex", "p.png"}) {
+        ASSERT_EQ(pixconv(dir, {"--palette", palette, walk[0], "one.png"}).status, 0) << palette;
+        EXPECT_EQ(clear_transparent(read_with_pillow(dir, {"--pngs", "one.png"})["pixels"]),
+                  in_colours(expected_pixels({sprites[0]}, 1), colours)) << palette;
+        ASSERT_EQ(pixconv(dir, {"--palette", palette, "one.png", "back.spr"}).status, 0) << palette;
+        // The picture carries the palette written, so even a value over 15 comes back.
+        EXPECT_EQ(read_file(dir.file("back.spr")), sprites[0]) << palette;
+    }
+    // Every other picture: the animations and their frames back, a sheet, a font's page.
+    for (const std::string out : {"walk.gif", "walk.apng"}) {
+        ASSERT_EQ(pixconv(dir, {"--palette", "p.hex", walk[0], walk[1], walk[2], out}).status, 0);
+        EXPECT_EQ(clear_transparent(read_with_pillow(dir, {out})["pixels"]),
+                  in_colours(expected_pixels(sprites, 1), colours)) << out;
+    }
+    ASSERT_EQ(pixconv(dir, {"--palette", "p.hex", "walk.gif", "back-%d.spr"}).status, 0);
+    const finished_run plain = pixconv(dir, {"walk.gif", "plain-%d.spr"});
+    EXPECT_EQ(plain.status, 1) << plain.errors; // not in the editors' colours
+    ASSERT_EQ(pixconv(dir, {"--palette", "p.hex", walk[0], walk[1], "sheet.png"}).status, 0);
+    ASSERT_EQ(mkdir(dir.file("frames").c_str(), 0755), 0);
+    ASSERT_EQ(pixconv(dir, {"--palette", "p.hex", "sheet.png", "frames/"}).status, 0);
+    for (int n = 0; n < 2; ++n) {
+        const bytes back = read_file(dir.file("back-" + std::to_string(n) + ".spr"));
+        EXPECT_EQ(read_file(dir.file("frames/walk-" + std::to_string(n) + ".spr")), sprites[n]);
+        EXPECT_EQ(back.size(), 2 + 5 * 6u) << "frames on the whole canvas";
+    }
+    write_file(dir.file("font.fnt"), bytes(2048, 0xFF));
+    ASSERT_EQ(pixconv(dir, {"--palette", "p.png", "--bmfont", "font.fnt", "page.fnt"}).status, 0);
+    const json page = read_with_pillow(dir, {"--pngs", "page_0.png"});
+    EXPECT_EQ(page["pixels"][0][0], json({colours[15][0], colours[15][1], colours[15][2], 255}));
+}
+
+// Each palette written, read back as the palette to use, changes nothing; the swatch
+// carries exactly its 16 colours, as a program taking a palette from a picture sees.
+TEST(Palettes, WrittenPalettesAreReadAsTheEditorsColours)
+{
+    temp_dir dir;
+    const std::vector<std::string> walk = write_walk(dir);
+    ASSERT_EQ(pixconv(dir, {walk[0], "plain.png"}).status, 0);
+    for (const std::string name : {"p.gpl", "p.pal", "p.hex", "p.png"}) {
+        ASSERT_EQ(pixconv(dir, {"--palette", name}).status, 0) << name;
+        ASSERT_EQ(pixconv(dir, {"--palette", name, walk[0], "used.png"}).status, 0) << name;
+        EXPECT_EQ(read_file(dir.file("used.png")), read_file(dir.file("plain.png"))) << name;
+    }
+    const finished_run entries = python(dir, {"-c", "from PIL import Image; print(len(Image.open('p.png').getpalette()))"});
+    EXPECT_EQ(entries.output, "48\n") << entries.errors;
+}
+
+// A palette that cannot be used is one line, status 1, and nothing written.
+TEST(Palettes, UnusablePalettesWriteNothing)
+{
+    temp_dir dir;
+    const std::vector<std::string> walk = write_walk(dir);
+    ASSERT_EQ(python(dir, {scripts + "make_palettes.py", dir.path}).status, 0);
+    write_file(dir.file("bad.gpl"), as_bytes("GIMP Palette\n0 0 0\n1 2\n"));
+    write_file(dir.file("bad.pal"), as_bytes("JASC-PAL\r\n0100\r\n16\r\n0 0 0\r\n"));
+    write_file(dir.file("bad.png"), as_bytes("not a picture"));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"short.hex", "it holds 15 colours; a palette needs 16"},
+        {"bad.gpl", "line 3 is not three whole numbers from 0 to 255"},
+        {"bad.pal", "it ends after 1 of the 16 colours it names"},
+        {"bad.png", "the file is not a PNG image"},
+        {"none.hex", "No such file or directory"},
+    };
+    for (const auto& [palette, message] : cases) {
+        const finished_run run = pixconv(dir, {"--palette", palette, walk[0], walk[1], "a.gif"});
+        EXPECT_EQ(run.status, 1) << palette;
+        EXPECT_EQ(run.errors, "pixconv: " + palette + ": " + message + "\n");
+    }
+    EXPECT_FALSE(file_exists(dir.file("a.gif")));
+}
+
 TEST(Animations, UsageErrorsWriteNothing)
 {
     temp_dir dir;
@@ -357,7 +458,9 @@ TEST(Animations, UsageErrorsWriteNothing)
         {{"--delay", "50", walk[0], "a.png"}, "--delay applies to an animation: a GIF or APNG output, a tileset with --animation, or sprite frames"},
         {{"--nearest", walk[0], walk[1], "a.apng"}, "--nearest does not apply to making an animation from these files"},
         {{"--palette", "a.txt"}, "--palette writes .png, .gpl, .pal, .hex, not 'a.txt'"},
-        {{"--palette", "a.gpl", walk[0]}, "--palette FILE takes no other file names or options"},
+        {{"--palette", "a.gpl", "--loop", "2"}, "--palette FILE alone takes no other options"},
+        {{"--palette", "a.txt", walk[0], "a.png"}, "--palette reads .png, .gpl, .pal, .hex, not 'a.txt'"},
+        {{"--palette", "a.gpl", walk[0], "a.h"}, "--palette FILE with files to convert applies to a PNG, GIF, APNG or BMFont side"},
         {{walk[0], "a.gpl"}, "a.gpl: a GIMP palette is written by --palette FILE alone"},
     };
     for (const auto& [args, message] : cases) {

@@ -13,11 +13,16 @@
 // bytes.
 //
 // Read: every frame as a browser composes it on a canvas that starts transparent,
-// ignoring the background colour: disposal 2 clears the frame's rectangle, 3 restores
-// what was there before, every other value leaves the frame in place; a frame's local
-// colour table wins over the global one; the transparent index leaves the canvas as it
-// was; an index past its table's end is opaque black; parts of a frame outside the
-// canvas are cut off. Each composed picture is mapped to the 16 colours as PNGs are
+// ignoring the background colour: disposal 2 clears the frame's rectangle, 3 (and 4,
+// as browsers take it) restores what was there before, every other value leaves the
+// frame in place; a frame's local colour table wins over the global one; the
+// transparent index leaves the canvas as it was; an index past its table's end is
+// opaque black. The canvas is the screen, grown to hold the first frame where that
+// reaches past it (so a screen of 0 x 0 takes the first frame's size); parts of later
+// frames outside it are cut off. A file that ends after a frame's last pixel without
+// the trailer is whole; a code the compressor's table does not hold yet, or data that
+// ends before a frame's last pixel, is damage, while codes after the last pixel are
+// not looked at. Each composed picture is mapped to the 16 colours as PNGs are
 // (exactly, or with `nearest` to the nearest by squared RGB distance). Sizes are
 // checked before memory is taken: the canvas and every frame at most 255 x 255 pixels,
 // at most max_gif_frames frames.

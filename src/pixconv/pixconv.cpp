@@ -138,7 +138,7 @@ std::vector<std::string> watched_inputs(const std::vector<std::string>& names)
 }
 #endif
 
-// --palette FILE: the 16 colours in the format FILE's ending names.
+// --palette FILE alone: the 16 colours in the format FILE's ending names.
 int write_palette(const command_line& line)
 {
     const format_row* row = nullptr;
@@ -149,6 +149,20 @@ int write_palette(const command_line& line)
     if (result.problem.empty())
         result = write_outputs(line.how.palette_path, out);
     return result.problem.empty() ? 0 : failure(result);
+}
+
+// --palette FILE with files to convert: the colours sprite values are drawn in; the
+// editors' without it.
+complaint read_palette_file(const std::string& path, const format_row* row, colour_set& colours)
+{
+    colours = editor_colours();
+    if (!row)
+        return {};
+    std::vector<std::uint8_t> data;
+    std::string problem = read_whole(path, data);
+    if (problem.empty())
+        problem = row->read_palette(data, colours);
+    return {path, problem};
 }
 
 } // namespace
@@ -166,10 +180,14 @@ int pixconv_main(int argc, char** argv)
         std::printf("pixconv %s\n", PIXCONV_VERSION);
         return 0;
     }
-    if (std::find(line.given.begin(), line.given.end(), "--palette") != line.given.end())
+    const bool palette_given = std::find(line.given.begin(), line.given.end(), "--palette") != line.given.end();
+    if (palette_given && line.names.empty())
         return write_palette(line);
+    const format_row* palette = nullptr;
+    std::string problem = palette_given ? plan_palette(line, palette) : "";
     planned work;
-    std::string problem = plan_sheets(line, work.sheets);
+    if (problem.empty())
+        problem = plan_sheets(line, work.sheets);
     if (problem.empty() && work.sheets.mode == sheet_mode::none)
         problem = plan_animation(line, work.movie);
     if (problem.empty() && work.sheets.mode == sheet_mode::none && work.movie.mode == animation_mode::none)
@@ -177,6 +195,10 @@ int pixconv_main(int argc, char** argv)
     if (!problem.empty())
         return usage_error(problem);
     const auto convert = [&]() {
+        colour_set colours;
+        if (complaint read = read_palette_file(line.how.palette_path, palette, colours); !read.problem.empty())
+            return failure(read);
+        const picture_colours_set in_use(colours);
         complaint warning;
         const complaint result = run(work, warning);
         if (!warning.problem.empty())
@@ -184,8 +206,12 @@ int pixconv_main(int argc, char** argv)
         return result.problem.empty() ? 0 : failure(result);
     };
 #ifdef PIXCONV_WATCH
-    if (line.watch)
-        return watch_and_convert(watched_inputs(line.names), line.names.back(), convert);
+    if (line.watch) {
+        std::vector<std::string> inputs = watched_inputs(line.names);
+        if (palette)
+            inputs.push_back(line.how.palette_path);
+        return watch_and_convert(inputs, line.names.back(), convert);
+    }
 #endif
     return convert();
 }

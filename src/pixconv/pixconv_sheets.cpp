@@ -138,14 +138,17 @@ complaint read_frames(const std::vector<std::string>& inputs, std::uint32_t scal
 
 namespace {
 
-// The tiles of a tileset, each cut into a file named after its number.
-std::string read_tileset_frames(const std::string& path, std::vector<atlas_frame>& frames)
+// The tiles of a tileset on the picture `png`, each cut into a file named after its number.
+std::string read_tileset_frames(const std::string& path, std::span<const std::uint8_t> png,
+                                std::vector<atlas_frame>& frames)
 {
     std::vector<std::uint8_t> xml;
     tileset tiles;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
     std::string problem = read_whole(path, xml);
     if (problem.empty())
-        problem = read_tsx(xml, tiles);
+        problem = read_png_size(png, width, height).empty() ? read_tsx(xml, tiles, width, height) : read_tsx(xml, tiles);
     if (problem.empty())
         frames = tileset_frames(tiles);
     return problem;
@@ -193,7 +196,7 @@ complaint find_frames(const sheet_job& job, std::span<const std::uint8_t> png, s
     std::string problem;
     if (!exists(json_path) && exists(tsx_path)) {
         json_path = tsx_path;
-        problem = read_tileset_frames(tsx_path, read.frames);
+        problem = read_tileset_frames(tsx_path, png, read.frames);
     } else {
         problem = read_atlas_file(json_path, read);
     }
