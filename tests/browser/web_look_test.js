@@ -203,6 +203,11 @@ test('every page in both colour schemes: axe-core finds nothing; the focus shows
       const found = await page.evaluate(async () => (await axe.run()).violations
         .map(v => `${v.id}: ${v.nodes.map(n => n.target.join(' ')).join(', ')}`));
       assert.deepStrictEqual(found, [], `${name}, ${scheme}`);
+      for (const screen of screens) {
+        await page.setViewport(screen);
+        assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= innerWidth),
+                  `${name} scrolls sideways at ${screen.width} px`);
+      }
       // Everything Tab reaches, to the end of the page, shows an outline.
       await page.evaluate(() => document.activeElement.blur());
       for (let stops = 0; ; ++stops) {
