@@ -889,6 +889,8 @@ window.editorPage = {
   get current() { return current; },
   get runs() { return runs; },
   get unsaved() { return unsaved; },
+  // The program has handled every key sent so far and the page has compared its file since.
+  get settled() { return !keysSince; },
   get idle() { return actions === 0; },
 };
 
