@@ -72,8 +72,9 @@ bool same_file(const file_identity& a, const file_identity& b)
 // and errno, with what was written: nothing, or the `failed` outputs before it.
 complaint write_failure(const std::string& path, int status, std::size_t failed, std::size_t count)
 {
+    const int error = errno; // before save_refusal looks at the file
     const char* refusal = save_refusal(path.c_str());
-    const std::string reason = refusal ? refusal : errno ? std::strerror(errno) : "unknown error";
+    const std::string reason = refusal ? refusal : error ? std::strerror(error) : "unknown error";
     if (status != -2)
         return {path, "cannot be written: " + reason + "; nothing was written"};
     return {path, "cannot be written: " + reason + "; the " + std::to_string(failed) +
