@@ -196,15 +196,22 @@ complaint run_cut(const sheet_job& job)
     std::vector<std::string> inputs = job.inputs;
     if (complaint found = find_frames(job, png, frames, paths, inputs); !found.problem.empty())
         return found;
-    std::vector<cut_sprite> sprites;
-    if (std::string problem = cut_sheet(png, frames, job.scale, job.nearest, job.skip_empty, sprites); !problem.empty())
-        return {sheet, problem};
-    if (sprites.empty())
+    // Each sprite goes into its temporary file as soon as it is cut, so that only the
+    // frames crossing the row being read are held; all take their places at the end.
+    output_set outputs;
+    if (complaint refused = open_outputs(inputs, paths, outputs); !refused.problem.empty())
+        return refused;
+    complaint staged;
+    const sprite_taker take = [&](cut_sprite& sprite) {
+        staged = stage_output(outputs, sprite.frame, sprite.file);
+        return staged.problem;
+    };
+    if (std::string problem = cut_sheet_each(png, frames, job.scale, job.nearest, job.skip_empty, take);
+        !problem.empty())
+        return staged.problem.empty() ? complaint{sheet, problem} : staged;
+    if (outputs.staged.empty())
         return {sheet, "every frame is wholly transparent; with --skip-empty there is nothing to write"};
-    std::vector<output_file> outputs;
-    for (cut_sprite& sprite : sprites)
-        outputs.push_back({paths[sprite.frame], std::move(sprite.file)});
-    return write_outputs(inputs, outputs);
+    return commit_outputs(outputs);
 }
 
 bool names_a_folder(const std::string& name)
