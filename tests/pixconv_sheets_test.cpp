@@ -4,6 +4,8 @@
 #include "support.hpp"
 #include "testfonts.hpp"
 
+#include "pixconv/pixconv_files.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -175,4 +177,25 @@ TEST(PixconvSheets, AnOutputThatIsAnInputIsRefusedInEveryModeAndNothingIsWritten
         for (std::size_t i = 0; i < before.size(); ++i)
             EXPECT_EQ(read_file(dir.file(before[i])), contents[i]) << before[i] << " after " << args.back();
     }
+}
+
+// Outputs not made yet are one file when their folders are one: another spelling, or a
+// link to the folder.
+TEST(PixconvSheets, TwoOutputsNotYetMadeAreOneFileWhenTheirFoldersAre)
+{
+    temp_dir dir;
+    mkdir(dir.file("a").c_str(), 0755);
+    ASSERT_EQ(symlink("a", dir.file("link").c_str()), 0);
+    const std::vector<std::pair<std::string, std::string>> twins = {
+        {dir.file("a/x.spr"), dir.file("a/../a/x.spr")}, {dir.file("a/x.spr"), dir.file("link/x.spr")}};
+    for (const auto& [first, second] : twins) {
+        output_set set;
+        const complaint refused = open_outputs({}, {first, second}, set);
+        EXPECT_TRUE(refused.usage);
+        EXPECT_EQ(refused.path, second);
+        EXPECT_EQ(refused.problem, "is also the output " + first + "; two outputs cannot share a file; nothing was written");
+        output_set apart;
+        EXPECT_EQ(open_outputs({first}, {dir.file("a/y.spr")}, apart).problem, "");
+    }
+    EXPECT_EQ(list_dir(dir.file("a")), std::vector<std::string>{});
 }

@@ -58,12 +58,12 @@ complaint convert_font(const conversion& plan, const std::vector<std::uint8_t>& 
     return {plan.output_path, plan.output->write_font(result, plan.how, out)};
 }
 
-// The companions and the main output, all or none, never over `input`.
-complaint write_written(const std::string& input, const std::string& path, written& out)
+// The companions and the main output, all or none, never over one of `inputs`.
+complaint write_written(const std::vector<std::string>& inputs, const std::string& path, written& out)
 {
     std::vector<output_file> files = std::move(out.companions);
     files.push_back({path, std::move(out.bytes)});
-    return write_outputs(input.empty() ? std::vector<std::string>{} : std::vector<std::string>{input}, files);
+    return write_outputs(inputs, files);
 }
 
 // The default mode: one input read whole, converted, and written only when all went
@@ -76,7 +76,7 @@ complaint convert_one(const conversion& plan, std::string& warning)
     written out;
     complaint result = plan.sprite ? convert_sprite(plan, input, out) : convert_font(plan, input, out, warning);
     if (result.problem.empty())
-        result = write_written(plan.input_path, plan.output_path, out);
+        result = write_written({plan.input_path}, plan.output_path, out);
     return result;
 }
 
@@ -138,7 +138,7 @@ int write_palette(const command_line& line)
     written out;
     complaint result{line.how.palette_path, row->write_palette(out)};
     if (result.problem.empty())
-        result = write_written("", line.how.palette_path, out);
+        result = write_written({}, line.how.palette_path, out);
     return result.problem.empty() ? 0 : failure(result);
 }
 

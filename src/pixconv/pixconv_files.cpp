@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
+// pixconv(1) names the limit for GIFs and for compressed fonts.
+static_assert(max_input_size == 64u << 20, "say the new limit in pixconv(1)");
+
 std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data, std::size_t bytes_used)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");

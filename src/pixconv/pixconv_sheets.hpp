@@ -8,7 +8,8 @@
 //   tileset:       SPRITE.spr ... TILES.tsx, or SHEET.png TILES.tsx   (pixconv_game.hpp)
 //   sprite frames: SPRITE.spr ... WALK.tres, or SHEET.png WALK.tres
 // Every output goes through the converter's one write path (pixconv_files.hpp): all
-// files together or none, never over an input. Usage
+// files together or none, never over an input. A cut holds only the frames crossing the
+// row of the sheet being read, each written once its last row is read. Usage
 // checks return "" or the usage error; the modes hand their complaint to pixconv_main.
 #pragma once
 #include "formats/atlasjson.hpp"
