@@ -373,11 +373,13 @@ std::size_t count_frames(GifFileType* file)
         } else {
             return count;
         }
-        while (block)
-            if ((type == IMAGE_DESC_RECORD_TYPE ? DGifGetCodeNext(file, &block) : DGifGetExtensionNext(file, &block)) !=
-                GIF_OK)
+        const bool image = type == IMAGE_DESC_RECORD_TYPE;
+        while (block) {
+            const int status = image ? DGifGetCodeNext(file, &block) : DGifGetExtensionNext(file, &block);
+            if (status != GIF_OK)
                 return count;
-        count += type == IMAGE_DESC_RECORD_TYPE ? 1 : 0;
+        }
+        count += image ? 1 : 0;
     }
 }
 
