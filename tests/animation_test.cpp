@@ -410,7 +410,7 @@ TEST(GifFile, RandomAnimationsComeBackAsWritten)
         EXPECT_EQ(count_gif_frames(gif), frames) << round;
         gif.pop_back(); // the trailer
         EXPECT_EQ(count_gif_frames(gif), frames) << round;
-        gif.resize(gif.size() - 3); // into the last frame's data
+        gif.erase(gif.end() - 3, gif.end()); // into the last frame's data
         EXPECT_EQ(count_gif_frames(gif), frames - 1) << round;
     }
     // A taker's refusal ends the reading with its sentence.
