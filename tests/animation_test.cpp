@@ -14,6 +14,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <random>
 #include <sstream>
 #include <string>
@@ -499,7 +500,30 @@ TEST(GifFile, RandomAnimationsComeBackAsWritten)
         EXPECT_EQ(read.frames, movie.frames) << round;
         EXPECT_EQ(read.durations_ms, movie.durations_ms) << round;
         EXPECT_EQ(read.loops, movie.loops) << round;
+        // Frame by frame, the same frames; and the count, without decoding, agrees.
+        std::vector<std::vector<std::uint8_t>> streamed;
+        animation header;
+        const gif_frame_taker keep = [&](animation& so_far) {
+            streamed.push_back(std::move(so_far.frames.back()));
+            return std::string();
+        };
+        ASSERT_EQ(read_gif_frames(gif, false, keep, header), "") << round;
+        EXPECT_EQ(streamed, movie.frames) << round;
+        EXPECT_EQ(header.durations_ms, movie.durations_ms) << round;
+        EXPECT_EQ(count_gif_frames(gif), frames) << round;
+        gif.pop_back(); // the trailer
+        EXPECT_EQ(count_gif_frames(gif), frames) << round;
+        gif.erase(gif.end() - 3, gif.end()); // into the last frame's data
+        EXPECT_EQ(count_gif_frames(gif), frames - 1) << round;
     }
+    // A taker's refusal ends the reading with its sentence.
+    animation movie{1, 1, std::vector<std::vector<std::uint8_t>>(12, {3}), std::vector<std::uint32_t>(12, 100), 0};
+    std::vector<std::uint8_t> gif;
+    ASSERT_EQ(write_gif(movie, 1, gif), "");
+    std::size_t taken = 0;
+    animation header;
+    EXPECT_EQ(read_gif_frames(gif, false, [&](animation&) { return std::string(++taken == 9 ? "stop" : ""); }, header), "stop");
+    EXPECT_EQ(taken, 9u);
     EXPECT_EQ(gif_delay_of(4), 1);
     EXPECT_EQ(gif_delay_of(15), 2);
     EXPECT_EQ(gif_delay_of(655350), 65535);
@@ -606,4 +630,37 @@ TEST(AtlasDurations, AreReadWrittenAndChecked)
     ASSERT_EQ(read_atlas_json(std::vector<std::uint8_t>(json_text.begin(), json_text.end()), again), "");
     EXPECT_EQ(again.frames[0].duration_ms, 655350u);
     EXPECT_EQ(again.frames[1].duration_ms, std::nullopt);
+}
+
+// Frames are written one by one into temporary files; a disk that fills part way
+// leaves none of them, and none of the outputs, behind.
+TEST(Animations, ACutShortByAFullDiskLeavesNoFileBehind)
+{
+    tmpfs_mount disk("size=64k");
+    if (!disk.mounted)
+        SKIP_OR_FAIL(disk.why);
+    temp_dir dir;
+    // 40 frames of 8 x 8: each file takes a page of the 16 the disk has.
+    animation movie{8, 8, std::vector<std::vector<std::uint8_t>>(40, std::vector<std::uint8_t>(64, 5)),
+                    std::vector<std::uint32_t>(40, 100), 0};
+    std::vector<std::uint8_t> gif;
+    ASSERT_EQ(write_gif(movie, 1, gif), "");
+    write_file(dir.file("walk.gif"), gif);
+    const finished_run run = pixconv(dir, {"walk.gif", disk.path + "/"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.errors.find(": cannot be written: No space left on device; nothing was written\n"),
+              std::string::npos)
+        << run.errors;
+    EXPECT_EQ(list_dir(disk.path), std::vector<std::string>{});
+    ASSERT_EQ(pixconv(dir, {"walk.gif", disk.path + "/w%02d.spr"}).status, 1);
+    EXPECT_EQ(list_dir(disk.path), std::vector<std::string>{});
+
+    movie.frames.resize(4);
+    movie.durations_ms.resize(4);
+    ASSERT_EQ(write_gif(movie, 1, gif), "");
+    write_file(dir.file("walk.gif"), gif);
+    ASSERT_EQ(pixconv(dir, {"walk.gif", disk.path + "/"}).status, 0);
+    std::vector<std::string> written = list_dir(disk.path);
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, (std::vector<std::string>{"walk-0.spr", "walk-1.spr", "walk-2.spr", "walk-3.spr"}));
 }

@@ -128,6 +128,7 @@ struct gif_reader {
     animation read;
     std::vector<shown> canvas; // empty until the first frame, which may make it larger
     frame_control next;
+    const gif_frame_taker* take = nullptr; // each frame is handed on as it is made, not kept
     bool ended = false; // the file ended right after a frame's last pixel
 };
 
@@ -400,6 +401,11 @@ std::string read_frame(gif_reader& reader)
         return "frame " + std::to_string(number) + ": " + problem;
     reader.read.frames.push_back(std::move(values));
     reader.read.durations_ms.push_back(control.delay_cs * 10);
+    if (reader.take) {
+        if (std::string problem = (*reader.take)(reader.read); !problem.empty())
+            return problem;
+        reader.read.frames.back() = std::vector<std::uint8_t>(); // freed; left to number the frames
+    }
     // What the next frame is drawn on.
     if (restores_previous(control.disposal)) {
         reader.canvas = std::move(before);
@@ -484,14 +490,17 @@ std::string write_gif(const animation& source, std::uint32_t scale, std::vector<
     return "";
 }
 
-std::string read_gif(std::span<const std::uint8_t> gif, bool nearest, animation& result)
+namespace {
+
+std::string read_gif_with(std::span<const std::uint8_t> gif, bool nearest, const gif_frame_taker* take,
+                          animation& result)
 {
     input_bytes in{gif};
     int error = 0;
     const std::unique_ptr<GifFileType, decoder_closer> file(DGifOpen(&in, get_bytes, &error));
     if (!file)
         return error == D_GIF_ERR_NOT_GIF_FILE ? "not a GIF" : gif_error("not a readable GIF", error);
-    gif_reader reader{file.get(), nearest, {}, {}, {}};
+    gif_reader reader{file.get(), nearest, {}, {}, {}, take};
     reader.read.width = static_cast<std::uint32_t>(file->SWidth);
     reader.read.height = static_cast<std::uint32_t>(file->SHeight);
     reader.read.loops = 1;
@@ -502,4 +511,55 @@ std::string read_gif(std::span<const std::uint8_t> gif, bool nearest, animation&
         return problem;
     result = std::move(reader.read);
     return "";
+}
+
+// Walks the records as read_records does, passing over each frame's compressed data
+// without decoding it.
+std::size_t count_frames(GifFileType* file)
+{
+    std::size_t count = 0;
+    for (;;) {
+        GifRecordType type = UNDEFINED_RECORD_TYPE;
+        int code = 0;
+        GifByteType* block = nullptr;
+        if (DGifGetRecordType(file, &type) != GIF_OK)
+            return count;
+        if (type == IMAGE_DESC_RECORD_TYPE) {
+            if (DGifGetImageDesc(file) != GIF_OK || DGifGetCode(file, &code, &block) != GIF_OK)
+                return count;
+        } else if (type == EXTENSION_RECORD_TYPE) {
+            if (DGifGetExtension(file, &code, &block) != GIF_OK)
+                return count;
+        } else {
+            return count;
+        }
+        const bool image = type == IMAGE_DESC_RECORD_TYPE;
+        while (block) {
+            const int status = image ? DGifGetCodeNext(file, &block) : DGifGetExtensionNext(file, &block);
+            if (status != GIF_OK)
+                return count;
+        }
+        count += image ? 1 : 0;
+    }
+}
+
+} // namespace
+
+std::string read_gif(std::span<const std::uint8_t> gif, bool nearest, animation& result)
+{
+    return read_gif_with(gif, nearest, nullptr, result);
+}
+
+std::string read_gif_frames(std::span<const std::uint8_t> gif, bool nearest, const gif_frame_taker& take,
+                            animation& header)
+{
+    return read_gif_with(gif, nearest, &take, header);
+}
+
+std::size_t count_gif_frames(std::span<const std::uint8_t> gif)
+{
+    input_bytes in{gif};
+    int error = 0;
+    const std::unique_ptr<GifFileType, decoder_closer> file(DGifOpen(&in, get_bytes, &error));
+    return file ? count_frames(file.get()) : 0;
 }

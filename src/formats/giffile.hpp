@@ -30,6 +30,7 @@
 #include "formats/animation.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -48,3 +49,18 @@ std::string write_gif(const animation& source, std::uint32_t scale, std::vector<
 // Durations come back as 10 ms times the stored delay; `loops` as the plays in all
 // (1 without a NETSCAPE2.0 extension, 0 for ever).
 std::string read_gif(std::span<const std::uint8_t> gif, bool nearest, animation& result);
+
+// Takes each frame as read_gif_frames composes it (and may take its values away): "" to
+// go on, or a sentence that ends the reading and is returned as its result.
+using gif_frame_taker = std::function<std::string(animation& so_far)>;
+
+// Reads as read_gif does, holding only the canvas and one frame: each frame is handed to
+// `take` as soon as it is composed. `so_far` then holds the canvas size, the loops and
+// every duration so far, and in `frames` the new frame last, the earlier ones left empty
+// (so its index is frames.size() - 1). `header` gets the same at the end.
+std::string read_gif_frames(std::span<const std::uint8_t> gif, bool nearest, const gif_frame_taker& take,
+                            animation& header);
+
+// How many frames `gif` holds, counted without decoding them: the frames whose data
+// lies whole before the trailer or the first damage; 0 for what is not a GIF.
+std::size_t count_gif_frames(std::span<const std::uint8_t> gif);

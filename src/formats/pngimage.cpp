@@ -154,9 +154,17 @@ std::string past_palette_error(const png_reader& reader, const png_scanline& lin
 // Rows of a plain image come whole and in order, and are compared as runs of bytes;
 // the passes of an interlaced one come pixel by pixel, a block's pixels far apart.
 struct block_values {
+    // The values are allocated at the first pixel, so that areas not reached yet take
+    // no memory.
     block_values(std::uint32_t block_scale, std::uint32_t width, std::uint32_t height)
-        : scale(block_scale), columns(width / block_scale), values(std::size_t{columns} * (height / block_scale))
+        : scale(block_scale), columns(width / block_scale), count(std::size_t{columns} * (height / block_scale))
     {
+    }
+
+    void start()
+    {
+        if (values.empty())
+            values.resize(count);
     }
 
     std::string not_one_colour(std::uint32_t x, std::uint32_t y) const
@@ -167,6 +175,7 @@ struct block_values {
 
     bool put(std::uint32_t x, std::uint32_t y, std::uint8_t value, std::string& error)
     {
+        start();
         if (seen.empty())
             seen.resize(values.size());
         const std::size_t at = std::size_t{columns} * (y / scale) + x / scale;
@@ -184,6 +193,7 @@ struct block_values {
     // returns the first column whose value its block does not share, or `length`.
     std::uint32_t put_row(std::uint32_t y, const std::uint8_t* row, std::uint32_t length)
     {
+        start();
         if (y % scale != 0) { // every later row of a block must repeat its first
             if (std::memcmp(row, first_row.data(), length) == 0)
                 return length;
@@ -205,6 +215,7 @@ struct block_values {
 
     std::uint32_t scale;
     std::uint32_t columns;
+    std::size_t count; // blocks
     std::vector<std::uint8_t> values;
     std::vector<std::uint8_t> seen;      // pixel by pixel: whether a block has its value
     std::vector<std::uint8_t> first_row; // whole rows: the first row of the current blocks
@@ -294,9 +305,21 @@ struct area_reader {
     }
 };
 
-// Reads `areas` of an opened image by `rule`, each into its blocks.
+// Hands area i's values to `take` and frees its blocks.
+std::string hand_on(const area_taker& take, std::size_t i, std::vector<block_values>& blocks)
+{
+    blocks[i].start();
+    std::string problem = take(i, blocks[i].values);
+    blocks[i].values = std::vector<std::uint8_t>();
+    blocks[i].seen = std::vector<std::uint8_t>();
+    blocks[i].first_row = std::vector<std::uint8_t>();
+    return problem;
+}
+
+// Reads `areas` of an opened image by `rule`, each into its blocks; with `take`, each
+// area is handed on as soon as its last row is read (an interlaced image's at the end).
 std::string read_areas(png_reader& reader, std::uint32_t scale, std::span<const image_area> areas, pixel_rule rule,
-                       std::vector<block_values>& blocks)
+                       std::vector<block_values>& blocks, const area_taker* take = nullptr)
 {
     if (std::string error = start_decoding(reader); !error.empty())
         return error;
@@ -307,9 +330,18 @@ std::string read_areas(png_reader& reader, std::uint32_t scale, std::span<const 
     for (const image_area& area : areas)
         blocks.emplace_back(scale, area.width, area.height);
     area_reader scan{reader, areas, rule, blocks};
-    return read_scanlines(reader, [&](const png_scanline& line) {
-        return reader.interlaced ? scan.pixel_by_pixel(line) : scan.whole_row(line);
+    std::string problem = read_scanlines(reader, [&](const png_scanline& line) {
+        if (reader.interlaced)
+            return scan.pixel_by_pixel(line);
+        std::string fault = scan.whole_row(line);
+        for (std::size_t k = 0; take && fault.empty() && k < scan.crossing.size(); ++k)
+            if (const std::size_t i = scan.crossing[k]; areas[i].y + areas[i].height - 1 == line.y)
+                fault = hand_on(*take, i, blocks);
+        return fault;
     });
+    for (std::size_t i = 0; take && reader.interlaced && problem.empty() && i < areas.size(); ++i)
+        problem = hand_on(*take, i, blocks);
+    return problem;
 }
 
 std::string check_sheet_size(const png_reader& reader)
@@ -476,8 +508,8 @@ std::string read_png_size(std::span<const std::uint8_t> png, std::uint32_t& widt
     return "";
 }
 
-std::string read_png_areas(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest,
-                           std::span<const image_area> areas, std::vector<std::vector<std::uint8_t>>& values)
+std::string read_png_areas_each(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest,
+                                std::span<const image_area> areas, const area_taker& take)
 {
     png_reader reader;
     if (std::string error = open_at_scale(png, scale, reader); !error.empty())
@@ -488,12 +520,21 @@ std::string read_png_areas(std::span<const std::uint8_t> png, std::uint32_t scal
         if (std::string error = check_area(area, reader.width, reader.height, scale); !error.empty())
             return error;
     std::vector<block_values> blocks;
-    if (std::string error = read_areas(reader, scale, areas, {.nearest = nearest}, blocks); !error.empty())
-        return error;
-    values.clear();
-    for (block_values& area : blocks)
-        values.push_back(std::move(area.values));
-    return "";
+    return read_areas(reader, scale, areas, {.nearest = nearest}, blocks, &take);
+}
+
+std::string read_png_areas(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest,
+                           std::span<const image_area> areas, std::vector<std::vector<std::uint8_t>>& values)
+{
+    std::vector<std::vector<std::uint8_t>> read(areas.size());
+    const auto keep = [&](std::size_t i, std::vector<std::uint8_t>& area) {
+        read[i] = std::move(area);
+        return std::string();
+    };
+    const std::string problem = read_png_areas_each(png, scale, nearest, areas, keep);
+    if (problem.empty())
+        values = std::move(read);
+    return problem;
 }
 
 std::string write_png_picture(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> values,

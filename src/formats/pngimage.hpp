@@ -24,6 +24,7 @@
 #include "formats/colours.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -77,6 +78,17 @@ std::string read_png_size(std::span<const std::uint8_t> png, std::uint32_t& widt
 // every area are never looked at, so a sheet's background may be any colour.
 std::string read_png_areas(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest,
                            std::span<const image_area> areas, std::vector<std::vector<std::uint8_t>>& values);
+
+// Takes area `index`'s values (and may take them away): "" to go on, or a sentence that
+// ends the reading and is returned as its result.
+using area_taker = std::function<std::string(std::size_t index, std::vector<std::uint8_t>& values)>;
+
+// Reads as read_png_areas does, but hands each area's values to `take` as soon as its
+// last row is read and then frees them, so that only the areas crossing the row being
+// read are held. Areas come in the order their last rows do; an interlaced image, whose
+// passes each cross the whole picture, hands every area over at the end in order.
+std::string read_png_areas_each(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest,
+                                std::span<const image_area> areas, const area_taker& take);
 
 // Writes a width x height picture of sprite values (row-major, one byte a pixel) with
 // the sprite palette, pixel for pixel. Sides from 1 to max_sheet_side.

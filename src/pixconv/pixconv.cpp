@@ -4,17 +4,14 @@
 #include "pixconv/pixconv_options.hpp"
 #include "pixconv/pixconv_sheets.hpp"
 #include "pixconv/pixconv_files.hpp"
-#include "art/savefile.hpp"
 #ifdef PIXCONV_WATCH
 #include "pixconv/pixconv_watch.hpp"
 #endif
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -29,13 +26,14 @@ int usage_error(const std::string& message)
 }
 
 // A failed conversion: one line naming the file to blame, status 1; or a usage error
-// that only the files showed, status 2.
+// that only the files showed, status 2, naming the file when there is one (an output
+// that is an input).
 int failure(const complaint& what)
 {
-    if (what.usage)
+    if (what.usage && what.path.empty())
         return usage_error(what.problem);
     std::fprintf(stderr, "pixconv: %s: %s\n", what.path.c_str(), what.problem.c_str());
-    return 1;
+    return what.usage ? 2 : 1;
 }
 
 // Reads the input as a sprite and writes it into `out`.
@@ -60,19 +58,12 @@ complaint convert_font(const conversion& plan, const std::vector<std::uint8_t>& 
     return {plan.output_path, plan.output->write_font(result, plan.how, out)};
 }
 
-// The companions and the main output, all or none.
-complaint write_outputs(const std::string& path, written& out)
+// The companions and the main output, all or none, never over one of `inputs`.
+complaint write_written(const std::vector<std::string>& inputs, const std::string& path, written& out)
 {
     std::vector<output_file> files = std::move(out.companions);
     files.push_back({path, std::move(out.bytes)});
-    std::size_t failed = 0;
-    errno = 0;
-    if (write_output_files(files, failed) == 0)
-        return {};
-    const std::string& blamed = files[failed].path;
-    const char* refusal = save_refusal(blamed.c_str());
-    return {blamed, std::string("cannot be written: ") +
-                        (refusal ? refusal : errno ? std::strerror(errno) : "unknown error")};
+    return write_outputs(inputs, files);
 }
 
 // The default mode: one input read whole, converted, and written only when all went
@@ -85,7 +76,7 @@ complaint convert_one(const conversion& plan, std::string& warning)
     written out;
     complaint result = plan.sprite ? convert_sprite(plan, input, out) : convert_font(plan, input, out, warning);
     if (result.problem.empty())
-        result = write_outputs(plan.output_path, out);
+        result = write_written({plan.input_path}, plan.output_path, out);
     return result;
 }
 
@@ -147,7 +138,7 @@ int write_palette(const command_line& line)
     written out;
     complaint result{line.how.palette_path, row->write_palette(out)};
     if (result.problem.empty())
-        result = write_outputs(line.how.palette_path, out);
+        result = write_written({}, line.how.palette_path, out);
     return result.problem.empty() ? 0 : failure(result);
 }
 

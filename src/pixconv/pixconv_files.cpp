@@ -2,9 +2,15 @@
 
 #include "art/savefile.hpp"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+// pixconv(1) names the limit for GIFs and for compressed fonts.
+static_assert(max_input_size == 64u << 20, "say the new limit in pixconv(1)");
 
 std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data, std::size_t bytes_used)
 {
@@ -34,10 +40,118 @@ std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data,
     return problem;
 }
 
-int write_output_files(std::span<const output_file> outputs, std::size_t& failed)
+namespace {
+
+// A file as the write path compares it: an existing one by device and inode, which
+// links and other spellings share; one not made yet by its folder's real path and name.
+struct file_identity {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::string name;
+};
+
+file_identity identity_of(const std::string& path)
 {
+    struct stat st{};
+    if (stat(path.c_str(), &st) == 0)
+        return {true, st.st_dev, st.st_ino, {}};
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    char* real = realpath(folder.c_str(), nullptr);
+    file_identity result{false, 0, 0, real ? std::string(real) + "/" + path.substr(slash + 1) : path};
+    std::free(real);
+    return result;
+}
+
+bool same_file(const file_identity& a, const file_identity& b)
+{
+    if (a.exists != b.exists)
+        return false;
+    return a.exists ? a.device == b.device && a.inode == b.inode : a.name == b.name;
+}
+
+// Why the save of output `path` failed, from replace_files' or commit_files' `status`
+// and errno, with what was written: nothing, or the `failed` outputs before it.
+complaint write_failure(const std::string& path, int status, std::size_t failed, std::size_t count)
+{
+    const int error = errno; // before save_refusal looks at the file
+    const char* refusal = save_refusal(path.c_str());
+    const std::string reason = refusal ? refusal : error ? std::strerror(error) : "unknown error";
+    if (status != -2)
+        return {path, "cannot be written: " + reason + "; nothing was written"};
+    return {path, "cannot be written: " + reason + "; the " + std::to_string(failed) +
+                      " outputs before it were written, it and the " + std::to_string(count - failed - 1) +
+                      " after it were not"};
+}
+
+} // namespace
+
+output_set::~output_set()
+{
+    discard_files(staged);
+}
+
+complaint open_outputs(const std::vector<std::string>& inputs, std::vector<std::string> paths, output_set& set)
+{
+    std::vector<file_identity> read;
+    for (const std::string& input : inputs)
+        read.push_back(identity_of(input));
+    std::vector<file_identity> written;
+    for (const std::string& path : paths) {
+        const file_identity output = identity_of(path);
+        for (std::size_t i = 0; i < read.size(); ++i)
+            if (same_file(output, read[i]))
+                return {path, "is also an input (" + inputs[i] + "); an input is never overwritten; nothing was written",
+                        true};
+        for (std::size_t i = 0; i < written.size(); ++i)
+            if (same_file(output, written[i]))
+                return {path, "is also the output " + paths[i] + "; two outputs cannot share a file; nothing was written",
+                        true};
+        written.push_back(output);
+    }
+    set.paths = std::move(paths);
+    return {};
+}
+
+complaint stage_output(output_set& set, std::size_t index, std::span<const std::uint8_t> bytes)
+{
+    const std::string& path = set.paths.at(index);
+    errno = 0;
+    if (const int status = stage_file(set.staged, {path.c_str(), bytes.data(), bytes.size()}); status != 0) {
+        const complaint failed = write_failure(path, status, 0, 0);
+        discard_files(set.staged);
+        set.staged_paths.clear();
+        return failed;
+    }
+    set.staged_paths.push_back(index);
+    return {};
+}
+
+complaint commit_outputs(output_set& set)
+{
+    std::size_t failed = 0;
+    errno = 0;
+    const std::size_t count = set.staged.size();
+    const int status = commit_files(set.staged, failed);
+    if (status == 0)
+        return {};
+    return write_failure(set.paths[set.staged_paths[failed]], status, failed, count);
+}
+
+complaint write_outputs(const std::vector<std::string>& inputs, const std::vector<output_file>& outputs)
+{
+    std::vector<std::string> paths;
+    for (const output_file& output : outputs)
+        paths.push_back(output.path);
+    output_set set;
+    if (complaint refused = open_outputs(inputs, paths, set); !refused.problem.empty())
+        return refused;
     std::vector<new_file> files;
     for (const output_file& output : outputs)
         files.push_back({output.path.c_str(), output.bytes.data(), output.bytes.size()});
-    return replace_files(files, failed);
+    std::size_t failed = 0;
+    errno = 0;
+    const int status = replace_files(files, failed);
+    return status == 0 ? complaint{} : write_failure(outputs[failed].path, status, failed, outputs.size());
 }

@@ -323,7 +323,7 @@ constexpr std::array options = {
     option_row{.name = "--watch", .set = set_watch,
                .help = "--watch           convert, then again whenever an input changes, until interrupted\n"
                        "                    (Linux only)",
-               .sheets = ~0u},
+               .sheets = ~0u, .animations = in_make | in_split},
 #endif
     option_row{.name = "--help", .set = ask_help,
                .help = "--help, --version", .sheets = ~0u},
