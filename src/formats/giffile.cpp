@@ -536,8 +536,11 @@ std::size_t count_frames(GifFileType* file)
         const bool image = type == IMAGE_DESC_RECORD_TYPE;
         while (block) {
             const int status = image ? DGifGetCodeNext(file, &block) : DGifGetExtensionNext(file, &block);
+            // A file may end inside a frame's data once its last pixel is there, and the
+            // frame still counts; where the pixels are not all there, the reading refuses
+            // the whole file, so the count does not matter.
             if (status != GIF_OK)
-                return count;
+                return count + (image ? 1 : 0);
         }
         count += image ? 1 : 0;
     }
