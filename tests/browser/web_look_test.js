@@ -21,20 +21,7 @@ const screens = [{width: 390, height: 844, hasTouch: true, isMobile: true}, {wid
 
 // The screen pixels of the page inside `box`, as {width, height, rgb: [0xRRGGBB, ...]}.
 async function pixelsIn(page, box) {
-  const shot = await page.screenshot({encoding: 'base64', clip: box, captureBeyondViewport: true});
-  return page.evaluate(async png => {
-    const image = new Image();
-    image.src = 'data:image/png;base64,' + png;
-    await image.decode();
-    const board = Object.assign(document.createElement('canvas'), {width: image.width, height: image.height});
-    const context = board.getContext('2d');
-    context.drawImage(image, 0, 0);
-    const data = context.getImageData(0, 0, image.width, image.height).data;
-    const rgb = [];
-    for (let i = 0; i < data.length; i += 4)
-      rgb.push(data[i] << 16 | data[i + 1] << 8 | data[i + 2]);
-    return {width: image.width, height: image.height, rgb};
-  }, shot);
+  return web.pixelsOf(page, await page.screenshot({encoding: 'base64', clip: box, captureBeyondViewport: true}));
 }
 
 const boxOf = (page, selector) => page.$eval(selector, e => {
