@@ -14,6 +14,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <random>
 #include <sstream>
 #include <string>
@@ -127,6 +128,24 @@ json read_with_pillow(const temp_dir& dir, const std::vector<std::string>& args)
     const finished_run run = python(dir, argv);
     EXPECT_EQ(run.status, 0) << run.errors;
     return run.status == 0 ? json::parse(run.output) : json::object();
+}
+
+// `frames` as drawn in `colours` ([[r, g, b], ...]) instead of the editors' colours.
+json in_colours(json frames, const json& colours)
+{
+    for (json& frame : frames)
+        for (json& pixel : frame)
+            for (std::uint8_t v = 0; v < 16 && pixel[3] == 255; ++v)
+                if (pixel == json(rgba_of(v))) {
+                    pixel = {colours[v][0], colours[v][1], colours[v][2], 255};
+                    break;
+                }
+    return frames;
+}
+
+bytes as_bytes(const std::string& text)
+{
+    return {text.begin(), text.end()};
 }
 
 std::uint32_t load32(const std::uint8_t* p)
@@ -319,6 +338,8 @@ TEST(Animations, PaletteFilesHoldTheSixteenColoursInOrder)
         gimp.push_back(rgb);
     }
     EXPECT_EQ(gimp, want);
+    // The names of pixel-editors(5).
+    EXPECT_NE(std::string(gpl.begin(), gpl.end()).find(" 95  95 255\tlight blue\n"), std::string::npos);
 
     const bytes pal = read_file(dir.file("p.pal"));
     std::istringstream jasc(std::string(pal.begin(), pal.end()));
@@ -347,6 +368,87 @@ TEST(Animations, PaletteFilesHoldTheSixteenColoursInOrder)
         EXPECT_EQ(swatch["pixels"][0][i], json({want[i][0], want[i][1], want[i][2], 255})) << i;
 }
 
+// A palette from elsewhere, in every form it is read in, draws every picture in its
+// colours as Pillow shows them, and reads them back to the same values.
+TEST(Palettes, PicturesAreDrawnInTheFilesColoursAndReadBack)
+{
+    temp_dir dir;
+    const std::vector<std::string> walk = write_walk(dir);
+    const finished_run made = python(dir, {scripts + "make_palettes.py", dir.path});
+    ASSERT_EQ(made.status, 0) << made.errors;
+    const json colours = json::parse(made.output);
+    const std::vector<bytes> sprites = walk_sprites();
+    for (const std::string palette : {"p.gpl", "jasc.pal", "riff.pal", "p.hex", "p.png"}) {
+        ASSERT_EQ(pixconv(dir, {"--palette", palette, walk[0], "one.png"}).status, 0) << palette;
+        EXPECT_EQ(clear_transparent(read_with_pillow(dir, {"--pngs", "one.png"})["pixels"]),
+                  in_colours(expected_pixels({sprites[0]}, 1), colours)) << palette;
+        ASSERT_EQ(pixconv(dir, {"--palette", palette, "one.png", "back.spr"}).status, 0) << palette;
+        // The picture carries the palette written, so even a value over 15 comes back.
+        EXPECT_EQ(read_file(dir.file("back.spr")), sprites[0]) << palette;
+    }
+    // Every other picture: the animations and their frames back, a sheet, a font's page.
+    for (const std::string out : {"walk.gif", "walk.apng"}) {
+        ASSERT_EQ(pixconv(dir, {"--palette", "p.hex", walk[0], walk[1], walk[2], out}).status, 0);
+        EXPECT_EQ(clear_transparent(read_with_pillow(dir, {out})["pixels"]),
+                  in_colours(expected_pixels(sprites, 1), colours)) << out;
+    }
+    ASSERT_EQ(pixconv(dir, {"--palette", "p.hex", "walk.gif", "back-%d.spr"}).status, 0);
+    const finished_run plain = pixconv(dir, {"walk.gif", "plain-%d.spr"});
+    EXPECT_EQ(plain.status, 1) << plain.errors; // not in the editors' colours
+    ASSERT_EQ(pixconv(dir, {"--palette", "p.hex", walk[0], walk[1], "sheet.png"}).status, 0);
+    ASSERT_EQ(mkdir(dir.file("frames").c_str(), 0755), 0);
+    ASSERT_EQ(pixconv(dir, {"--palette", "p.hex", "sheet.png", "frames/"}).status, 0);
+    for (int n = 0; n < 2; ++n) {
+        const bytes back = read_file(dir.file("back-" + std::to_string(n) + ".spr"));
+        EXPECT_EQ(read_file(dir.file("frames/walk-" + std::to_string(n) + ".spr")), sprites[n]);
+        EXPECT_EQ(back.size(), 2 + 5 * 6u) << "frames on the whole canvas";
+    }
+    write_file(dir.file("font.fnt"), bytes(2048, 0xFF));
+    ASSERT_EQ(pixconv(dir, {"--palette", "p.png", "--bmfont", "font.fnt", "page.fnt"}).status, 0);
+    const json page = read_with_pillow(dir, {"--pngs", "page_0.png"});
+    EXPECT_EQ(page["pixels"][0][0], json({colours[15][0], colours[15][1], colours[15][2], 255}));
+}
+
+// Each palette written, read back as the palette to use, changes nothing; the swatch
+// carries exactly its 16 colours, as a program taking a palette from a picture sees.
+TEST(Palettes, WrittenPalettesAreReadAsTheEditorsColours)
+{
+    temp_dir dir;
+    const std::vector<std::string> walk = write_walk(dir);
+    ASSERT_EQ(pixconv(dir, {walk[0], "plain.png"}).status, 0);
+    for (const std::string name : {"p.gpl", "p.pal", "p.hex", "p.png"}) {
+        ASSERT_EQ(pixconv(dir, {"--palette", name}).status, 0) << name;
+        ASSERT_EQ(pixconv(dir, {"--palette", name, walk[0], "used.png"}).status, 0) << name;
+        EXPECT_EQ(read_file(dir.file("used.png")), read_file(dir.file("plain.png"))) << name;
+    }
+    const finished_run entries = python(dir, {"-c", "from PIL import Image; print(len(Image.open('p.png').getpalette()))"});
+    EXPECT_EQ(entries.output, "48\n") << entries.errors;
+}
+
+// A palette that cannot be used is one line, status 1, and nothing written.
+TEST(Palettes, UnusablePalettesWriteNothing)
+{
+    temp_dir dir;
+    const std::vector<std::string> walk = write_walk(dir);
+    ASSERT_EQ(python(dir, {scripts + "make_palettes.py", dir.path}).status, 0);
+    write_file(dir.file("bad.gpl"), as_bytes("GIMP Palette\n0 0 0\n1 2\n"));
+    write_file(dir.file("bad.pal"), as_bytes("JASC-PAL\r\n0100\r\n16\r\n0 0 0\r\n"));
+    write_file(dir.file("bad.png"), as_bytes("not a picture"));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"short.hex", "it holds 15 colours; a palette needs 16"},
+        {"bad.gpl", "line 3 is not three whole numbers from 0 to 255"},
+        {"bad.pal", "it ends after 1 of the 16 colours it names"},
+        {"bad.png", "the file is not a PNG image"},
+        {"none.hex", "No such file or directory"},
+    };
+    for (const auto& [palette, message] : cases) {
+        const finished_run run = pixconv(dir, {"--palette", palette, walk[0], walk[1], "a.gif"});
+        EXPECT_EQ(run.status, 1) << palette;
+        EXPECT_EQ(run.errors, "pixconv: " + palette + ": " + message + "\n");
+    }
+    EXPECT_FALSE(file_exists(dir.file("a.gif")));
+}
+
 TEST(Animations, UsageErrorsWriteNothing)
 {
     temp_dir dir;
@@ -357,7 +459,9 @@ TEST(Animations, UsageErrorsWriteNothing)
         {{"--delay", "50", walk[0], "a.png"}, "--delay applies to an animation: a GIF or APNG output, a tileset with --animation, or sprite frames"},
         {{"--nearest", walk[0], walk[1], "a.apng"}, "--nearest does not apply to making an animation from these files"},
         {{"--palette", "a.txt"}, "--palette writes .png, .gpl, .pal, .hex, not 'a.txt'"},
-        {{"--palette", "a.gpl", walk[0]}, "--palette FILE takes no other file names or options"},
+        {{"--palette", "a.gpl", "--loop", "2"}, "--palette FILE alone takes no other options"},
+        {{"--palette", "a.txt", walk[0], "a.png"}, "--palette reads .png, .gpl, .pal, .hex, not 'a.txt'"},
+        {{"--palette", "a.gpl", walk[0], "a.h"}, "--palette FILE with files to convert applies to a PNG, GIF, APNG or BMFont side"},
         {{walk[0], "a.gpl"}, "a.gpl: a GIMP palette is written by --palette FILE alone"},
     };
     for (const auto& [args, message] : cases) {
@@ -396,7 +500,33 @@ TEST(GifFile, RandomAnimationsComeBackAsWritten)
         EXPECT_EQ(read.frames, movie.frames) << round;
         EXPECT_EQ(read.durations_ms, movie.durations_ms) << round;
         EXPECT_EQ(read.loops, movie.loops) << round;
+        // Frame by frame, the same frames; and the count, without decoding, agrees.
+        std::vector<std::vector<std::uint8_t>> streamed;
+        animation header;
+        const gif_frame_taker keep = [&](animation& so_far) {
+            streamed.push_back(std::move(so_far.frames.back()));
+            return std::string();
+        };
+        ASSERT_EQ(read_gif_frames(gif, false, keep, header), "") << round;
+        EXPECT_EQ(streamed, movie.frames) << round;
+        EXPECT_EQ(header.durations_ms, movie.durations_ms) << round;
+        EXPECT_EQ(count_gif_frames(gif), frames) << round;
+        gif.pop_back(); // the trailer
+        EXPECT_EQ(count_gif_frames(gif), frames) << round;
+        gif.erase(gif.end() - 3, gif.end()); // into the last frame's data
+        animation cut; // kept when its last pixel is still there, else the file is refused
+        if (read_gif(gif, false, cut).empty()) {
+            EXPECT_EQ(count_gif_frames(gif), cut.frames.size()) << round;
+        }
     }
+    // A taker's refusal ends the reading with its sentence.
+    animation movie{1, 1, std::vector<std::vector<std::uint8_t>>(12, {3}), std::vector<std::uint32_t>(12, 100), 0};
+    std::vector<std::uint8_t> gif;
+    ASSERT_EQ(write_gif(movie, 1, gif), "");
+    std::size_t taken = 0;
+    animation header;
+    EXPECT_EQ(read_gif_frames(gif, false, [&](animation&) { return std::string(++taken == 9 ? "stop" : ""); }, header), "stop");
+    EXPECT_EQ(taken, 9u);
     EXPECT_EQ(gif_delay_of(4), 1);
     EXPECT_EQ(gif_delay_of(15), 2);
     EXPECT_EQ(gif_delay_of(655350), 65535);
@@ -503,4 +633,37 @@ TEST(AtlasDurations, AreReadWrittenAndChecked)
     ASSERT_EQ(read_atlas_json(std::vector<std::uint8_t>(json_text.begin(), json_text.end()), again), "");
     EXPECT_EQ(again.frames[0].duration_ms, 655350u);
     EXPECT_EQ(again.frames[1].duration_ms, std::nullopt);
+}
+
+// Frames are written one by one into temporary files; a disk that fills part way
+// leaves none of them, and none of the outputs, behind.
+TEST(Animations, ACutShortByAFullDiskLeavesNoFileBehind)
+{
+    tmpfs_mount disk("size=64k");
+    if (!disk.mounted)
+        SKIP_OR_FAIL(disk.why);
+    temp_dir dir;
+    // 40 frames of 8 x 8: each file takes a page of the 16 the disk has.
+    animation movie{8, 8, std::vector<std::vector<std::uint8_t>>(40, std::vector<std::uint8_t>(64, 5)),
+                    std::vector<std::uint32_t>(40, 100), 0};
+    std::vector<std::uint8_t> gif;
+    ASSERT_EQ(write_gif(movie, 1, gif), "");
+    write_file(dir.file("walk.gif"), gif);
+    const finished_run run = pixconv(dir, {"walk.gif", disk.path + "/"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.errors.find(": cannot be written: No space left on device; nothing was written\n"),
+              std::string::npos)
+        << run.errors;
+    EXPECT_EQ(list_dir(disk.path), std::vector<std::string>{});
+    ASSERT_EQ(pixconv(dir, {"walk.gif", disk.path + "/w%02d.spr"}).status, 1);
+    EXPECT_EQ(list_dir(disk.path), std::vector<std::string>{});
+
+    movie.frames.resize(4);
+    movie.durations_ms.resize(4);
+    ASSERT_EQ(write_gif(movie, 1, gif), "");
+    write_file(dir.file("walk.gif"), gif);
+    ASSERT_EQ(pixconv(dir, {"walk.gif", disk.path + "/"}).status, 0);
+    std::vector<std::string> written = list_dir(disk.path);
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, (std::vector<std::string>{"walk-0.spr", "walk-1.spr", "walk-2.spr", "walk-3.spr"}));
 }

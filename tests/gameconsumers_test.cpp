@@ -302,3 +302,41 @@ TEST(GameConsumers, UsageErrorsTheFilesShowWriteNothing)
     for (const char* name : {"tiles.tsx", "tiles.png"})
         EXPECT_FALSE(file_exists(dir.file(name))) << name;
 }
+
+// A tileset as the map editor's own examples give one, without columns, tile count or
+// the picture's size, is laid out on the picture: every tile pixconv cuts is the tile the
+// map editor draws, whole rows of them, with and without a margin.
+TEST(GameConsumers, ATilesetWithoutColumnsIsCutAsTheMapEditorDrawsIt)
+{
+    temp_dir dir;
+    std::vector<std::string> args = write_sprites(dir);
+    args.insert(args.end(), {"--padding", "1", "--columns", "3", "tiles.tsx"});
+    ASSERT_EQ(pixconv(dir, args).status, 0);
+    for (const auto& [margin, tiles] : std::vector<std::pair<int, int>>{{0, 6}, {1, 2}, {4, 2}}) {
+        const std::string tsx = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tileset name=\"tiles\" tilewidth=\"" +
+                                std::to_string(tile_width) + "\" tileheight=\"" + std::to_string(tile_height) +
+                                "\" spacing=\"1\" margin=\"" + std::to_string(margin) +
+                                "\">\n <image source=\"tiles.png\"/>\n</tileset>\n";
+        write_file(dir.file("tiles.tsx"), bytes(tsx.begin(), tsx.end()));
+        const std::string folder = "cut-" + std::to_string(margin);
+        ASSERT_EQ(mkdir(dir.file(folder).c_str(), 0755), 0);
+        const finished_run cut = pixconv(dir, {"tiles.png", folder + "/"});
+        ASSERT_EQ(cut.status, 0) << cut.errors;
+        EXPECT_EQ(list_dir(dir.file(folder)).size(), static_cast<std::size_t>(tiles)) << "margin " << margin;
+        std::vector<int> gids;
+        for (int gid = 1; gid <= tiles; ++gid)
+            gids.push_back(gid);
+        bitmap picture{};
+        ASSERT_EQ(render(dir, map_of(gids), 0, picture), "");
+        ASSERT_EQ(picture.width, tile_width * tiles);
+        for (int tile = 0; tile < tiles; ++tile) {
+            const bytes sprite = read_file(dir.file(folder + "/" + std::to_string(tile) + ".spr"));
+            ASSERT_EQ(sprite.size(), 2u + tile_width * tile_height) << tile;
+            for (int y = 0; y < tile_height; ++y)
+                for (int x = 0; x < tile_width; ++x)
+                    ASSERT_EQ(picture.bitmap[y * picture.width + tile * tile_width + x], sprite[2 + y * tile_width + x])
+                        << "margin " << margin << ", tile " << tile << " at (" << x << ", " << y << ")";
+        }
+        std::free(picture.bitmap);
+    }
+}

@@ -112,7 +112,7 @@ TEST_F(PixconvFonts, DescriptorIsNotWrittenWhenItsPageCannotBe)
     ASSERT_EQ(run_program({"/bin/mkdir", dir.file("out.fnt")}, dir.path).status, 0);
     const finished_run folder = pixconv(dir, {"--bmfont", "mine.fnt", "out.fnt"});
     EXPECT_EQ(folder.status, 1);
-    EXPECT_EQ(folder.errors, "pixconv: out.fnt: cannot be written: it is a folder\n");
+    EXPECT_EQ(folder.errors, "pixconv: out.fnt: cannot be written: it is a folder; nothing was written\n");
     EXPECT_FALSE(file_exists(dir.file("out_0.png")));
 }
 

@@ -2,6 +2,9 @@
 // back by its atlas and by a grid, the usage errors, and no output at all when any
 // part of a cut fails.
 #include "support.hpp"
+#include "testfonts.hpp"
+
+#include "pixconv/pixconv_files.hpp"
 
 #include <gtest/gtest.h>
 
@@ -121,7 +124,7 @@ TEST(PixconvSheets, ACutThatFailsAnywhereWritesNoFileAndNeverAnInput)
     mkdir(dir.file("out/walk-4.spr").c_str(), 0755);
     const finished_run blocked = pixconv(dir, {"walk.png", "out"});
     EXPECT_EQ(blocked.status, 1);
-    EXPECT_EQ(blocked.errors, "pixconv: out/walk-4.spr: cannot be written (Is a directory); no file was changed\n");
+    EXPECT_EQ(blocked.errors, "pixconv: out/walk-4.spr: cannot be written: it is a folder; nothing was written\n");
     EXPECT_EQ(list_dir(dir.file("out")), std::vector<std::string>{"walk-4.spr"});
 
     // An output that leads to an input (here a link to the sheet) is refused.
@@ -129,8 +132,70 @@ TEST(PixconvSheets, ACutThatFailsAnywhereWritesNoFileAndNeverAnInput)
     ASSERT_EQ(symlink("../walk.png", dir.file("out/walk-2.spr").c_str()), 0);
     const bytes sheet = read_file(dir.file("walk.png"));
     const finished_run onto_input = pixconv(dir, {"walk.png", "out/"});
-    EXPECT_EQ(onto_input.status, 1);
-    EXPECT_EQ(onto_input.errors, "pixconv: out/walk-2.spr: is an input too; an input is never overwritten\n");
+    EXPECT_EQ(onto_input.status, 2);
+    EXPECT_EQ(onto_input.errors, "pixconv: out/walk-2.spr: is also an input (walk.png); an input is never overwritten; "
+              "nothing was written\n");
     EXPECT_EQ(read_file(dir.file("walk.png")), sheet);
     EXPECT_EQ(list_dir(dir.file("out")), std::vector<std::string>{"walk-2.spr"});
+}
+
+// Every mode writes through one path, which refuses an output that is an input however
+// it is reached (the same name, a companion's name, a link) before writing anything.
+TEST(PixconvSheets, AnOutputThatIsAnInputIsRefusedInEveryModeAndNothingIsWritten)
+{
+    temp_dir dir;
+    std::vector<std::string> walk = write_walk(dir, 2);
+    write_file(dir.file("mine.fnt"), write_font_file(lopsided_font()));
+    std::vector<std::string> pack = walk;
+    pack.push_back("walk.png");
+    ASSERT_EQ(pixconv(dir, pack).status, 0);
+    ASSERT_EQ(pixconv(dir, {"--bmfont", "mine.fnt", "page.fnt"}).status, 0);
+    ASSERT_EQ(rename(dir.file("page_0.png").c_str(), dir.file("a_0.png").c_str()), 0);
+    ASSERT_EQ(link(dir.file("mine.fnt").c_str(), dir.file("hard.fnt").c_str()), 0);
+    ASSERT_EQ(symlink("walk-1.spr", dir.file("sheet.json").c_str()), 0);
+    write_file(dir.file("twin.png"), {1, 2, 3});
+    ASSERT_EQ(symlink("twin.png", dir.file("twin.json").c_str()), 0);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--bmfont", "mine.fnt", "mine.fnt"}, "mine.fnt: is also an input (mine.fnt)"},
+        {{"--bmfont", "a_0.png", "a.fnt"}, "a_0.png: is also an input (a_0.png)"}, // the page
+        {{"mine.fnt", "hard.fnt"}, "hard.fnt: is also an input (mine.fnt)"}, // a hard link
+        {{walk[0], walk[1], "sheet.png"}, "sheet.json: is also an input (walk-1.spr)"}, // the atlas
+        {{"walk.png", "walk.tsx"}, "walk.png: is also an input (walk.png)"},
+        {{"walk.png", "./walk.tres"}, "./walk.png: is also an input (walk.png)"},
+        {{walk[0], walk[1], "twin.png"}, "twin.json: is also the output twin.png; two outputs cannot share a file"},
+    };
+    const std::vector<std::string> before = list_dir(dir.path);
+    std::vector<bytes> contents;
+    for (const std::string& name : before)
+        contents.push_back(read_file(dir.file(name)));
+    for (const auto& [args, message] : cases) {
+        const finished_run run = pixconv(dir, args);
+        const std::string why = message.find("input") != std::string::npos ? "; an input is never overwritten" : "";
+        EXPECT_EQ(run.status, 2) << args.back();
+        EXPECT_EQ(run.errors, "pixconv: " + message + why + "; nothing was written\n");
+        EXPECT_EQ(list_dir(dir.path), before) << args.back();
+        for (std::size_t i = 0; i < before.size(); ++i)
+            EXPECT_EQ(read_file(dir.file(before[i])), contents[i]) << before[i] << " after " << args.back();
+    }
+}
+
+// Outputs not made yet are one file when their folders are one: another spelling, or a
+// link to the folder.
+TEST(PixconvSheets, TwoOutputsNotYetMadeAreOneFileWhenTheirFoldersAre)
+{
+    temp_dir dir;
+    mkdir(dir.file("a").c_str(), 0755);
+    ASSERT_EQ(symlink("a", dir.file("link").c_str()), 0);
+    const std::vector<std::pair<std::string, std::string>> twins = {
+        {dir.file("a/x.spr"), dir.file("a/../a/x.spr")}, {dir.file("a/x.spr"), dir.file("link/x.spr")}};
+    for (const auto& [first, second] : twins) {
+        output_set set;
+        const complaint refused = open_outputs({}, {first, second}, set);
+        EXPECT_TRUE(refused.usage);
+        EXPECT_EQ(refused.path, second);
+        EXPECT_EQ(refused.problem, "is also the output " + first + "; two outputs cannot share a file; nothing was written");
+        output_set apart;
+        EXPECT_EQ(open_outputs({first}, {dir.file("a/y.spr")}, apart).problem, "");
+    }
+    EXPECT_EQ(list_dir(dir.file("a")), std::vector<std::string>{});
 }

@@ -143,7 +143,7 @@ TEST(Pixconv, AFailedConversionNamesTheFileAndLeavesTheOutputAsItWas)
 
     const finished_run nowhere = pixconv(dir, {"empty.spr", "no/such/folder/out.spr"});
     EXPECT_EQ(nowhere.status, 1);
-    EXPECT_EQ(nowhere.errors, "pixconv: no/such/folder/out.spr: cannot be written: No such file or directory\n");
+    EXPECT_EQ(nowhere.errors, "pixconv: no/such/folder/out.spr: cannot be written: No such file or directory; nothing was written\n");
 }
 
 TEST(Pixconv, TheKnightGoesToAnEnlargedPngAndBackByteForByte)
@@ -264,7 +264,7 @@ TEST(Pixconv, AFifoOutputIsFedAndAFolderIsRefused)
     ASSERT_EQ(mkdir(dir.file("out.bdf").c_str(), 0755), 0);
     const finished_run refused = pixconv(dir, {"default.fnt", "out.bdf"});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.errors, "pixconv: out.bdf: cannot be written: it is a folder\n");
+    EXPECT_EQ(refused.errors, "pixconv: out.bdf: cannot be written: it is a folder; nothing was written\n");
     EXPECT_TRUE(list_dir(dir.file("out.bdf")).empty());
 }
 

@@ -175,3 +175,45 @@ TEST_F(PixconvWatch, AMissingOrBrokenInputIsAnErrorLineAndTheNextSaveIsConverted
     EXPECT_FALSE(file_exists(dir.file("once.png")));
     EXPECT_EQ(watch.stop(SIGTERM), 0);
 }
+
+// An animation is watched like any conversion: from sprite files, and from a sheet
+// whose atlas (beside it, not named on the command line) changes.
+TEST(PixconvWatchAnimation, ASavedFrameOrAnEditedAtlasWritesTheAnimationAgain)
+{
+    temp_dir dir;
+    temp_dir scratch;
+    write_file(dir.file("walk-1.spr"), {2, 2, 1, 2, 3, 4});
+    write_file(dir.file("walk-2.spr"), {2, 2, 5, 6, 7, 8});
+    ASSERT_EQ(run_program({PIXCONV_PATH, "walk-1.spr", "walk-2.spr", "sheet.png"}, dir.path).status, 0);
+    // What a one-shot run writes for the same files, copied into `scratch`.
+    const auto once = [&](const std::vector<std::string>& files, std::vector<std::string> argv) {
+        for (const std::string& file : files)
+            write_file(scratch.file(file), read_file(dir.file(file)));
+        argv.insert(argv.begin(), PIXCONV_PATH);
+        EXPECT_EQ(run_program(argv, scratch.path).status, 0);
+        return read_file(scratch.file(argv.back()));
+    };
+    watcher sprites(dir, {"walk-1.spr", "walk-2.spr", "walk.apng"});
+    watcher sheet(dir, {"sheet.png", "sheet.apng"});
+    for (const watcher* watch : {&sprites, &sheet})
+        ASSERT_TRUE(wait_until([&] { return count_of(watch->output(), ".apng: written\n") == 1; }))
+            << watch->output() << watch->errors();
+
+    write_file(dir.file("walk-2.spr"), {2, 2, 9, 10, 11, 12});
+    const bytes walk = once({"walk-1.spr", "walk-2.spr"}, {"walk-1.spr", "walk-2.spr", "walk.apng"});
+    EXPECT_TRUE(wait_until([&] { return read_file(dir.file("walk.apng")) == walk; })) << sprites.errors();
+
+    const bytes json = read_file(dir.file("sheet.json"));
+    std::string text(json.begin(), json.end());
+    const std::string size = "\"sourceSize\":{\"w\":2,\"h\":2}";
+    ASSERT_NE(text.find(size), std::string::npos) << text;
+    text.insert(text.find(size) + size.size(), ",\"duration\":250");
+    write_file(dir.file("sheet.json"), bytes(text.begin(), text.end()));
+    const bytes slow = once({"sheet.png", "sheet.json"}, {"sheet.png", "sheet.apng"});
+    EXPECT_TRUE(wait_until([&] { return read_file(dir.file("sheet.apng")) == slow; })) << sheet.errors();
+
+    for (watcher* watch : {&sprites, &sheet}) {
+        EXPECT_EQ(watch->stop(SIGTERM), 0);
+        EXPECT_EQ(watch->errors(), "");
+    }
+}

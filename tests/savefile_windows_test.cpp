@@ -104,7 +104,7 @@ TEST(WindowsSave, UnicodeNamesRoundTrip)
         ASSERT_EQ(save(path, new_bytes), 0);
         EXPECT_EQ(read_wide(path), new_bytes);
         EXPECT_EQ(read_file(path), new_bytes) << "the manifest's UTF-8 page reaches std::ifstream";
-        EXPECT_TRUE(same_file(path.c_str(), path.c_str()));
+        EXPECT_EQ(file_identity(path.c_str()).rfind("file ", 0), 0u);
     }
     EXPECT_EQ(list_dir(dir.path).size(), 2u);
 }
@@ -128,13 +128,16 @@ TEST(WindowsSave, DevicesAndFoldersAreRefused)
 }
 
 // One file by two spellings is the same file; two files are not, even on one drive
-// (where the C library's stat gives every file the same inode, 0).
-TEST(WindowsSave, SameFileByVolumeAndIndex)
+// (where the C library's stat gives every file the same inode, 0), and neither are two
+// names not made yet, unless they differ only in case.
+TEST(WindowsSave, FileIdentityByVolumeAndIndex)
 {
     temp_dir dir;
     write_file(dir.file("a.spr"), old_bytes);
     write_file(dir.file("b.spr"), old_bytes);
-    EXPECT_TRUE(same_file(dir.file("a.spr").c_str(), (dir.path + "\\.\\A.SPR").c_str()));
-    EXPECT_FALSE(same_file(dir.file("a.spr").c_str(), dir.file("b.spr").c_str()));
-    EXPECT_FALSE(same_file(dir.file("a.spr").c_str(), dir.file("missing.spr").c_str()));
+    EXPECT_EQ(file_identity(dir.file("a.spr").c_str()), file_identity((dir.path + "\\.\\A.SPR").c_str()));
+    EXPECT_NE(file_identity(dir.file("a.spr").c_str()), file_identity(dir.file("b.spr").c_str()));
+    EXPECT_NE(file_identity(dir.file("new.png").c_str()), file_identity(dir.file("new.json").c_str()));
+    EXPECT_EQ(file_identity(dir.file("new.png").c_str()), file_identity(dir.file("NEW.png").c_str()));
+    EXPECT_NE(file_identity(dir.file("new.png").c_str()), file_identity(dir.file("a.spr").c_str()));
 }

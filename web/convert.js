@@ -239,7 +239,9 @@ function showTargets() {
   const select = $('target');
   const before = targets[select.selectedIndex];
   targets = targetsFor(inputsOf());
-  select.replaceChildren(...targets.map(target => new Option(target.label)));
+  // An empty list says why it is empty.
+  select.replaceChildren(...(targets.length ? targets.map(target => new Option(target.label)) :
+                                              [new Option('Choose files first')]));
   const again = before ? targets.findIndex(target => target.label === before.label) : -1;
   select.selectedIndex = again >= 0 ? again : 0;
   select.disabled = targets.length === 0;
@@ -536,6 +538,15 @@ async function keep(editor, path, bytes) {
   await showKept();
 }
 
+// A picture shown at the largest whole scale, up to 8, that fits the page's width: every
+// pixel a square of whole screen pixels. One wider than the page stays at 1 and scrolls.
+function wholeScale(picture) {
+  const room = picture.parentElement.clientWidth;
+  const scale = Math.max(1, Math.min(8, Math.floor(room / picture.naturalWidth)));
+  picture.width = picture.naturalWidth * scale;
+  picture.height = picture.naturalHeight * scale;
+}
+
 async function showResult(outputs, line) {
   for (const url of urls.splice(0))
     URL.revokeObjectURL(url);
@@ -548,7 +559,10 @@ async function showResult(outputs, line) {
     if (type) {
       const url = URL.createObjectURL(new Blob([bytes], {type: type[1]}));
       urls.push(url);
-      item.append(Object.assign(document.createElement('img'), {src: url, alt: path, className: 'picture'}));
+      const picture = Object.assign(document.createElement('img'), {src: url, alt: path, className: 'picture'});
+      picture.addEventListener('load', () => wholeScale(picture), {once: true});
+      item.append(Object.assign(document.createElement('div'), {className: 'picture-box'}));
+      item.lastChild.append(picture);
     }
     const editor = editorFor(path, bytes);
     if (editor) {

@@ -339,6 +339,7 @@ async function storeSaved(module, path) {
   say(`Saved ${name} in this browser.`);
   // The program waits in this save, so the bytes stored are those it holds now.
   baseline = bytes;
+  drawFontTable(bytes);
   setUnsaved(false);
   showEditing();
   refreshList();
@@ -374,6 +375,8 @@ async function start(file) {
   document.body.dataset.runs = String(++runs);
   current = state.args[0];
   baseline = fileNow(state.module);
+  tableFont = baseline;
+  resetFollowed();
   keysSince = false;
   unsaved = true; // so that the next line takes effect whatever the last file's state was
   setUnsaved(false);
@@ -685,21 +688,24 @@ for (const type of ['keydown', 'keyup'])
       event.stopImmediatePropagation();
   }, true);
 
-// Each key's name is its button's text; location 3 is the keypad.
+// Each key's name is its button's accessible name; `shows` what the button shows instead
+// (an arrow); `place` where it goes: the direction pad, the actions or the swatches. Location
+// 3 is the keypad.
 const keyTable = [
-  {name: 'Up', code: 'ArrowUp', key: 'ArrowUp', keyCode: 38},
-  {name: 'Down', code: 'ArrowDown', key: 'ArrowDown', keyCode: 40},
-  {name: 'Left', code: 'ArrowLeft', key: 'ArrowLeft', keyCode: 37},
-  {name: 'Right', code: 'ArrowRight', key: 'ArrowRight', keyCode: 39},
-  {name: 'Space', code: 'Space', key: ' ', keyCode: 32},
-  {name: 'F2', code: 'F2', key: 'F2', keyCode: 113},
+  {name: 'Up', code: 'ArrowUp', key: 'ArrowUp', keyCode: 38, shows: '↑', place: 'pad'},
+  {name: 'Left', code: 'ArrowLeft', key: 'ArrowLeft', keyCode: 37, shows: '←', place: 'pad'},
+  {name: 'Right', code: 'ArrowRight', key: 'ArrowRight', keyCode: 39, shows: '→', place: 'pad'},
+  {name: 'Down', code: 'ArrowDown', key: 'ArrowDown', keyCode: 40, shows: '↓', place: 'pad'},
+  {name: 'Space', code: 'Space', key: ' ', keyCode: 32, place: 'actions'},
+  {name: 'F2', code: 'F2', key: 'F2', keyCode: 113, place: 'actions'},
   ...(editor === 'pixmend' ? [
-    ...'0123456789'.split('').map(d => ({name: d, code: 'Digit' + d, key: d, keyCode: 48 + Number(d)})),
-    ...'ABCDEFG'.split('').map(l => ({name: l, code: 'Key' + l, key: l.toLowerCase(), keyCode: l.charCodeAt(0)})),
+    ...'0123456789'.split('').map(d => ({name: d, code: 'Digit' + d, key: d, keyCode: 48 + Number(d), place: 'swatches'})),
+    ...'ABCDEFG'.split('').map(l => ({name: l, code: 'Key' + l, key: l.toLowerCase(), keyCode: l.charCodeAt(0),
+                                      place: 'swatches'})),
   ] : [
-    {name: 'Next glyph', code: 'NumpadAdd', key: '+', keyCode: 107, location: 3},
-    {name: 'Previous glyph', code: 'NumpadSubtract', key: '-', keyCode: 109, location: 3},
-    {name: 'Clear glyph', code: 'Digit0', key: '0', keyCode: 48},
+    {name: 'Next glyph', code: 'NumpadAdd', key: '+', keyCode: 107, location: 3, place: 'actions'},
+    {name: 'Previous glyph', code: 'NumpadSubtract', key: '-', keyCode: 109, location: 3, place: 'actions'},
+    {name: 'Clear glyph', code: 'Digit0', key: '0', keyCode: 48, place: 'actions'},
   ]),
 ];
 
@@ -712,20 +718,127 @@ function pressKey(entry) {
                                                   bubbles: true, cancelable: true}));
 }
 
-for (const entry of keyTable) {
-  const button = Object.assign(document.createElement('button'), {type: 'button', textContent: entry.name});
-  button.addEventListener('click', () => pressKey(entry));
-  $('keys').append(button);
+// The editors' palette: a channel is 0xA0 when its colour bit is set (red 4, green 2,
+// blue 1), and bit 8 adds 0x5F to all three. Colour 16 is transparent.
+const paletteRgb = color => [4, 2, 1].map(bit => (color & bit ? 0xA0 : 0) + (color & 8 ? 0x5F : 0));
+const transparent = 16;
+
+// The swatch's digit in black or white, whichever stands out more from its colour.
+function swatchStyle(button, color) {
+  const [r, g, b] = paletteRgb(color);
+  const linear = c => (c /= 255) <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4;
+  const luminance = 0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b);
+  button.style.background = `rgb(${r}, ${g}, ${b})`;
+  button.style.color = luminance > 0.18 ? '#000' : '#fff';
 }
+
+const keyGroups = {
+  pad: Object.assign(document.createElement('div'), {className: 'pad'}),
+  actions: Object.assign(document.createElement('div'), {className: 'actions'}),
+  swatches: Object.assign(document.createElement('div'), {className: 'swatches'}),
+};
+keyGroups.swatches.setAttribute('role', 'group');
+keyGroups.swatches.setAttribute('aria-label', 'Colours');
+for (const entry of keyTable) {
+  const button = Object.assign(document.createElement('button'), {type: 'button', textContent: entry.shows || entry.name});
+  button.dataset.key = entry.name;
+  if (entry.shows)
+    button.setAttribute('aria-label', entry.name);
+  if (entry.place === 'swatches') {
+    const color = parseInt(entry.name, 17);
+    button.setAttribute('aria-pressed', 'false');
+    if (color === transparent) {
+      button.setAttribute('aria-label', entry.name);
+      button.title = 'Transparent';
+      button.replaceChildren(Object.assign(document.createElement('span'), {textContent: 'Transparent (G)'}));
+    } else {
+      button.title = `Colour ${color}`;
+      swatchStyle(button, color);
+    }
+  }
+  button.addEventListener('click', () => pressKey(entry));
+  keyGroups[entry.place].append(button);
+}
+$('keys').append(...Object.values(keyGroups).filter(group => group.childElementCount));
+
+// ---- What the page shows of the program's state, learnt from the keys it passes on: the
+// colour selected (pixmend) or the glyph under edit (glyfmend). Each instance starts at 1
+// (dark blue) and at glyph 0, as the programs do.
+
+let selected = 1;
+let glyph = 0;
+
+const colorOfCode = code => /^(Digit[0-9]|Key[A-G])$/.test(code) ? parseInt(code.slice(-1), 17) : null;
+
+function showSelected() {
+  for (const button of keyGroups.swatches.children)
+    button.setAttribute('aria-pressed', String(parseInt(button.dataset.key, 17) === selected));
+}
+
+function followKey(code) {
+  if (editor === 'pixmend') {
+    const color = colorOfCode(code);
+    if (color !== null && color !== selected) {
+      selected = color;
+      showSelected();
+    }
+  } else if (code === 'NumpadAdd' || code === 'NumpadSubtract') {
+    glyph = (glyph + (code === 'NumpadAdd' ? 1 : 255)) % 256; // both ends wrap, as in the program
+    drawFontTable();
+  }
+}
+
+window.addEventListener('keydown', event => {
+  if (event.target === (program && program.module.canvas) && event.key !== 'Tab')
+    followKey(event.code);
+}, true);
+
+function resetFollowed() {
+  selected = 1;
+  glyph = 0;
+  if (editor === 'pixmend')
+    showSelected();
+  else
+    drawFontTable();
+}
+
+// glyfmend's font as stored, 16 glyphs to a row, each in a 10 x 10 cell with a pixel of
+// ground round it; the glyph under edit on the mark colour. Row bit c is column c.
+let tableFont = new Uint8Array(0);
+
+function drawFontTable(bytes = tableFont) {
+  tableFont = bytes;
+  const table = $('font-table');
+  if (!table)
+    return;
+  const colors = getComputedStyle(document.documentElement);
+  const context = table.getContext('2d');
+  context.fillStyle = colors.getPropertyValue('--panel');
+  context.fillRect(0, 0, 160, 160);
+  context.fillStyle = colors.getPropertyValue('--mark');
+  context.fillRect(glyph % 16 * 10, (glyph >> 4) * 10, 10, 10);
+  context.fillStyle = colors.getPropertyValue('--text');
+  for (let index = 0; index < 256; ++index)
+    for (let row = 0; row < 8; ++row)
+      for (let column = 0; column < 8; ++column)
+        if (tableFont[index * 8 + row] >> column & 1)
+          context.fillRect(index % 16 * 10 + 1 + column, (index >> 4) * 10 + 1 + row, 1, 1);
+  const char = glyph >= 0x20 && glyph < 0x7F ? `, ${String.fromCharCode(glyph)}` : '';
+  $('glyph-now').textContent = `Marked: glyph ${glyph} (0x${glyph.toString(16).toUpperCase().padStart(2, '0')}${char}), ` +
+                               'the one under edit.';
+}
+window.matchMedia('(prefers-color-scheme: dark)').addEventListener('change', () => drawFontTable());
 
 // ---- The page
 
-// The largest whole-number scale at which the 640 x 400 picture fits the window, or half
-// size on a narrow screen: there each picture pixel is one pixel of the page, still square.
+// The largest whole multiple of the 320 x 200 picture that fits the picture's column and
+// the window below the picture's top, at least 1 x: every picture pixel a square of whole
+// screen pixels. The column's width never depends on the picture's (site.css).
 function fitCanvas() {
-  const used = document.querySelector('header').offsetHeight + 140;
-  const room = Math.min((document.documentElement.clientWidth - 24) / 640, (window.innerHeight - used) / 400);
-  const scale = room >= 1 ? Math.floor(room) : document.documentElement.clientWidth - 24 >= 640 ? 1 : 0.5;
+  const stage = $('stage');
+  const width = stage.clientWidth;
+  const height = window.innerHeight - (stage.getBoundingClientRect().top + window.scrollY);
+  const scale = Math.max(1, Math.floor(Math.min(width / 320, height / 200)));
   document.documentElement.style.setProperty('--scale', String(scale));
 }
 
@@ -740,7 +853,10 @@ function act(action) {
 }
 
 const onClick = (id, action) => $(id).addEventListener('click', () => act(action));
-onClick('new', newFile);
+$('new-file').addEventListener('submit', event => {
+  event.preventDefault();
+  act(newFile);
+});
 onClick('sample', async () => { await openBytes(page.sample, await fetchSample()); });
 onClick('download', async () => {
   const bytes = await savedFile();
@@ -761,9 +877,10 @@ if ('showOpenFilePicker' in window && 'showSaveFilePicker' in window) {
   $('open-disk').hidden = $('save-disk').hidden = false;
 }
 window.addEventListener('resize', fitCanvas);
-// In the first frame, where the page is laid out anyway: measured now, the page's first
-// layout would hold back the program's start.
-requestAnimationFrame(fitCanvas);
+// A scroll bar that comes or goes changes the column's width without resizing the window.
+// The observer's first call comes with the first frame, where the page is laid out anyway:
+// measured any earlier, the page's first layout would hold back the program's start.
+new ResizeObserver(fitCanvas).observe($('stage'));
 
 // What the tests and the benchmark watch: the instance that runs, and its command line.
 window.editorPage = {
@@ -772,6 +889,8 @@ window.editorPage = {
   get current() { return current; },
   get runs() { return runs; },
   get unsaved() { return unsaved; },
+  // The program has handled every key sent so far and the page has compared its file since.
+  get settled() { return !keysSince; },
   get idle() { return actions === 0; },
 };
 

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -16,13 +18,10 @@ std::size_t pixel_count(std::uint8_t width, std::uint8_t height)
     return static_cast<std::size_t>(width) * height;
 }
 
-// A short file leaves the caller with nothing to edit, so the process ends here.
-[[noreturn]] void fail_loading(std::FILE* file)
-{
-    std::fclose(file);
-    std::puts("Error while loading");
-    std::exit(1);
-}
+// The longest sprite file there is; anything after its pixels is never read.
+constexpr std::size_t max_sprite_file_size = 2 + 255 * 255;
+
+constexpr const char* out_of_memory = "out of memory";
 
 // Draws a face of `columns` x `rows` bytes, row-major, skipping transparent bytes.
 void draw_face(std::uint32_t x, std::uint32_t y, const std::uint8_t* face, std::uint32_t columns,
@@ -78,26 +77,16 @@ int load_bitmap(const char* filename, bitmap& bitmap, std::uint8_t& width, std::
     std::FILE* file = std::fopen(filename, "rb");
     if (!file)
         return 1;
-
-    const int width_byte = std::fgetc(file);
-    if (width_byte == EOF)
-        fail_loading(file);
-    width = static_cast<std::uint8_t>(width_byte);
-    const int height_byte = std::fgetc(file);
-    if (height_byte == EOF)
-        fail_loading(file);
-    height = static_cast<std::uint8_t>(height_byte);
-
-    if (allocate_bitmap(width, height, bitmap) != 0) {
-        std::fclose(file);
-        std::puts("Out of memory!");
+    std::vector<std::uint8_t> bytes(max_sprite_file_size);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    std::fclose(file);
+    // A short file leaves the caller with nothing to edit, so the process ends here.
+    if (const std::string problem = read_sprite_file(bytes, bitmap); !problem.empty()) {
+        std::puts(problem == out_of_memory ? "Out of memory!" : "Error while loading");
         std::exit(1);
     }
-    // A zero-length pixel block is complete: a sprite with no pixels is a valid file.
-    const std::size_t size = pixel_count(width, height);
-    if (size != 0 && std::fread(bitmap.bitmap, size, 1, file) != 1)
-        fail_loading(file);
-    std::fclose(file);
+    width = bitmap.width;
+    height = bitmap.height;
     return 0;
 }
 
@@ -112,7 +101,7 @@ std::string read_sprite_file(std::span<const std::uint8_t> file, bitmap& sprite)
         return "a " + std::to_string(width) + " x " + std::to_string(height) + " sprite needs " +
                std::to_string(2 + size) + " bytes; the file has " + std::to_string(file.size());
     if (allocate_bitmap(width, height, sprite) != 0)
-        return "out of memory";
+        return out_of_memory;
     std::copy_n(file.begin() + 2, size, sprite.bitmap);
     return "";
 }

@@ -39,7 +39,8 @@ int load_bitmap(const char* filename, bitmap& bitmap, std::uint8_t& width, std::
 
 // Reads the sprite file held in `file` into a newly allocated `sprite` (the caller
 // frees its block with std::free). Returns "" on success, else one sentence saying
-// what is wrong: a file too short for its dimensions is refused, not padded.
+// what is wrong: a file too short for its dimensions is refused, not padded. The one
+// reader of sprite files: load_bitmap reads through it too.
 std::string read_sprite_file(std::span<const std::uint8_t> file, bitmap& sprite);
 
 // The bytes of `sprite` as a sprite file: exactly 2 + width x height of them.

@@ -3,6 +3,8 @@
 #include "display/dbuff.hpp"
 #include "art/words.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -73,19 +75,22 @@ int load_font(const char* filename)
     std::FILE* file = std::fopen(filename, "rb");
     if (!file)
         return -1;
-    // A short file still fills the glyphs it covers, from glyph 0 on: read byte-wise,
-    // so that the bytes before the end of the file are sure to land in `font`.
-    const bool whole = std::fread(&font, 1, font_file_size, file) == font_file_size;
+    // Read byte-wise, so that the bytes before the end of a short file are all there.
+    std::array<std::uint8_t, font_file_size> bytes{};
+    const std::size_t count = std::fread(bytes.data(), 1, bytes.size(), file);
     const bool closed = std::fclose(file) == 0;
-    return whole && closed ? 0 : -1;
+    return read_font_file({bytes.data(), count}, font).empty() && closed ? 0 : -1;
 }
 
 std::string read_font_file(std::span<const std::uint8_t> file, struct font& result)
 {
+    // A short file still fills the glyphs it covers, from glyph 0 on: the editor keeps
+    // them, the converter refuses the file.
+    if (!file.empty())
+        std::memcpy(&result, file.data(), std::min(file.size(), font_file_size));
     if (file.size() < font_file_size)
         return "the file is " + counted(file.size(), "byte") + " long; a font file has " +
                std::to_string(font_file_size);
-    std::memcpy(&result, file.data(), font_file_size);
     return "";
 }
 

@@ -44,9 +44,10 @@ void teletype_print(std::uint32_t x, std::uint32_t y, std::uint8_t color, const 
 // covers are loaded all the same) or cannot be closed.
 int load_font(const char* filename);
 
-// Reads the font file held in `file` into `result`. Returns "" on success, else one
-// sentence saying what is wrong: a file shorter than 2048 bytes is refused, not padded
-// with blank glyphs; a longer one uses its first 2048 bytes.
+// Reads the font file held in `file` into `result`, from glyph 0 on, and returns "";
+// a longer file uses its first 2048 bytes. A shorter one fills the glyphs it covers,
+// leaves the rest of `result` as it was, and returns one sentence saying how short it
+// is. The one reader of font files: load_font reads through it too.
 std::string read_font_file(std::span<const std::uint8_t> file, struct font& result);
 
 // The 2048 bytes of `source` as a font file.

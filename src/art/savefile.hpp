@@ -16,6 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 // One file of a set written together.
 struct new_file {
@@ -44,6 +46,30 @@ struct new_file {
 // they were.
 int replace_files(std::span<const new_file> files, std::size_t& failed);
 
+// The same, for a set whose files are made one at a time and need not all be held in
+// memory: each is staged as soon as it is made, and commit_files swaps them in together.
+struct staged_file {
+    std::string target;    // the file that changes, after links
+    std::string temporary; // its new contents beside it; "" for a stream
+    std::vector<std::uint8_t> stream_bytes; // a FIFO's or a device's bytes, held until the commit
+    bool stream = false;
+};
+using staged_files = std::vector<staged_file>;
+
+// Writes `file` into a new temporary file beside its target (a FIFO or a character
+// device keeps the bytes for commit_files) and adds it to `set`; no target changes.
+// 0, or with errno set 1 when the target is refused or no temporary file can be made,
+// -1 when writing it failed; on failure `set` is as it was.
+int stage_file(staged_files& set, const new_file& file);
+
+// Gives the streams their bytes, then renames every temporary file onto its target,
+// and empties `set`. 0, -1 or -2 as replace_files returns them, `failed` indexing `set`;
+// on failure the temporary files left are removed.
+int commit_files(staged_files& set, std::size_t& failed);
+
+// Removes the temporary files of `set` and empties it: nothing it staged is written.
+void discard_files(staged_files& set);
+
 // The set of one file: the `size` bytes at `data` replace the contents of `filename`.
 // Returns 0, 1 or -1 as above (a failed rename gives -1).
 int replace_file(const char* filename, const std::uint8_t* data, std::size_t size);
@@ -52,5 +78,7 @@ int replace_file(const char* filename, const std::uint8_t* data, std::size_t siz
 // device", on Windows also "it is a device"), or nullptr when it does not.
 const char* save_refusal(const char* filename);
 
-// Whether the two names reach one existing file (through a link, or spelled another way).
-bool same_file(const char* a, const char* b);
+// What names the file `path` reaches, equal for two names of one file: an existing file
+// by its device and inode (on Windows its volume and index), which links and other
+// spellings share; one not made yet by its folder's real path and its own name.
+std::string file_identity(const char* path);

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -142,16 +143,7 @@ const char* save_refusal(const char* filename)
 
 namespace {
 
-// One file of a set on its way: where it goes, and the temporary file that will take
-// its place ("" for a stream, which gets its bytes directly).
-struct pending {
-    std::string target;
-    std::string temporary;
-    bool stream = false;
-    bool refused = false; // a folder, a socket or a block device
-};
-
-void remove_temporaries(const std::vector<pending>& files, std::size_t from, std::size_t to)
+void remove_temporaries(const staged_files& files, std::size_t from, std::size_t to)
 {
     const int saved = errno;
     for (std::size_t i = from; i < to; ++i)
@@ -162,19 +154,21 @@ void remove_temporaries(const std::vector<pending>& files, std::size_t from, std
 
 // Names `file`'s final target and, unless it is a FIFO or a character device, writes its
 // bytes to a new temporary file beside it; the target is left as it was. 0, or 1 when
-// the target is refused or no temporary file can be made, -1 when writing it fails
-// (the temporary is removed); errno tells why.
-int write_beside(const new_file& file, pending& out)
+// the target is refused (`refused` is then set) or no temporary file can be made, -1
+// when writing it fails (the temporary is removed); errno tells why.
+int write_beside(const new_file& file, staged_file& out, bool& refused)
 {
     out.target = final_target(file.filename);
     struct stat old{};
     const bool exists = stat(out.target.c_str(), &old) == 0;
     out.stream = exists && (S_ISFIFO(old.st_mode) || S_ISCHR(old.st_mode));
-    if (out.stream)
+    if (out.stream) {
+        out.stream_bytes.assign(file.data, file.data + file.size);
         return 0;
+    }
     if (exists && !S_ISREG(old.st_mode)) {
         errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
-        out.refused = true;
+        refused = true;
         return 1;
     }
     std::string temporary = directory_of(out.target) + "/." + base_of(out.target) + ".XXXXXX";
@@ -200,9 +194,9 @@ int write_beside(const new_file& file, pending& out)
 }
 
 // Makes the renames durable; a failure here leaves complete files either way.
-void sync_folders(const std::vector<pending>& files)
+void sync_folders(const staged_files& files)
 {
-    for (const pending& file : files) {
+    for (const staged_file& file : files) {
         if (file.stream)
             continue;
         const int dir_fd = open(directory_of(file.target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -213,37 +207,68 @@ void sync_folders(const std::vector<pending>& files)
     }
 }
 
+int stage(staged_files& set, const new_file& file, bool& refused)
+{
+    staged_file made;
+    const int status = write_beside(file, made, refused);
+    if (status == 0)
+        set.push_back(std::move(made));
+    return status;
+}
+
 } // namespace
 
-int replace_files(std::span<const new_file> files, std::size_t& failed)
+int stage_file(staged_files& set, const new_file& file)
 {
-    // Every regular file is written beside its target first; then the streams, which
-    // cannot be taken back, get their bytes; only then does any target change.
-    std::vector<pending> made(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i)
-        if (const int status = write_beside(files[i], made[i]); status != 0) {
-            remove_temporaries(made, 0, i);
-            failed = i;
-            // A single file may still be rewritten where it stands.
-            if (files.size() == 1 && status == 1 && !made[i].refused)
-                return rewrite_in_place(made[i].target, files[i].data, files[i].size);
-            return status;
-        }
-    for (std::size_t i = 0; i < files.size(); ++i)
-        if (made[i].stream)
-            if (const int status = write_stream(made[i].target, files[i].data, files[i].size); status != 0) {
-                remove_temporaries(made, 0, made.size());
+    bool refused = false;
+    return stage(set, file, refused);
+}
+
+void discard_files(staged_files& set)
+{
+    remove_temporaries(set, 0, set.size());
+    set.clear();
+}
+
+int commit_files(staged_files& set, std::size_t& failed)
+{
+    // The streams, which cannot be taken back, get their bytes before any target changes.
+    for (std::size_t i = 0; i < set.size(); ++i)
+        if (set[i].stream)
+            if (const int status = write_stream(set[i].target, set[i].stream_bytes.data(), set[i].stream_bytes.size());
+                status != 0) {
+                discard_files(set);
                 failed = i;
                 return status;
             }
-    for (std::size_t i = 0; i < files.size(); ++i)
-        if (!made[i].stream && rename(made[i].temporary.c_str(), made[i].target.c_str()) != 0) {
-            remove_temporaries(made, i, made.size());
+    for (std::size_t i = 0; i < set.size(); ++i)
+        if (!set[i].stream && rename(set[i].temporary.c_str(), set[i].target.c_str()) != 0) {
+            remove_temporaries(set, i, set.size());
+            set.clear();
             failed = i;
             return -2;
         }
-    sync_folders(made);
+    sync_folders(set);
+    set.clear();
     return 0;
+}
+
+int replace_files(std::span<const new_file> files, std::size_t& failed)
+{
+    // Every regular file is written beside its target first; only then does any target change.
+    staged_files made;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        bool refused = false;
+        if (const int status = stage(made, files[i], refused); status != 0) {
+            discard_files(made);
+            failed = i;
+            // A single file may still be rewritten where it stands.
+            if (files.size() == 1 && status == 1 && !refused)
+                return rewrite_in_place(final_target(files[i].filename), files[i].data, files[i].size);
+            return status;
+        }
+    }
+    return commit_files(made, failed);
 }
 
 int replace_file(const char* filename, const std::uint8_t* data, std::size_t size)
@@ -254,10 +279,16 @@ int replace_file(const char* filename, const std::uint8_t* data, std::size_t siz
     return status == -2 ? -1 : status;
 }
 
-bool same_file(const char* a, const char* b)
+std::string file_identity(const char* path)
 {
-    struct stat first{};
-    struct stat second{};
-    return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+    struct stat st{};
+    if (stat(path, &st) == 0)
+        return "file " + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    const std::string name = path;
+    const std::size_t slash = name.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
+    char* real = realpath(folder.c_str(), nullptr);
+    const std::string result = "new " + (real ? std::string(real) + "/" + name.substr(slash + 1) : name);
+    std::free(real);
+    return result;
 }

@@ -155,14 +155,6 @@ int write_beside(const new_file& file, std::string& temporary)
     return 0;
 }
 
-void remove_temporaries(const std::vector<std::string>& temporaries, std::size_t from, std::size_t to)
-{
-    const int saved = errno;
-    for (std::size_t i = from; i < to; ++i)
-        DeleteFileW(wide(temporaries[i]).c_str());
-    errno = saved;
-}
-
 } // namespace
 
 const char* save_refusal(const char* filename)
@@ -174,26 +166,53 @@ const char* save_refusal(const char* filename)
     return nullptr;
 }
 
-int replace_files(std::span<const new_file> files, std::size_t& failed)
+int stage_file(staged_files& set, const new_file& file)
 {
-    // Every file is written beside its target and flushed first; only then does any
-    // target change, each in one move that replaces it whole.
-    std::vector<std::string> temporaries(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i)
-        if (const int status = write_beside(files[i], temporaries[i]); status != 0) {
-            remove_temporaries(temporaries, 0, i);
-            failed = i;
-            return status;
-        }
-    for (std::size_t i = 0; i < files.size(); ++i)
-        if (!MoveFileExW(wide(temporaries[i]).c_str(), wide(files[i].filename).c_str(),
+    staged_file made;
+    made.target = file.filename;
+    const int status = write_beside(file, made.temporary);
+    if (status == 0)
+        set.push_back(std::move(made));
+    return status;
+}
+
+void discard_files(staged_files& set)
+{
+    const int saved = errno;
+    for (const staged_file& file : set)
+        DeleteFileW(wide(file.temporary).c_str());
+    set.clear();
+    errno = saved;
+}
+
+int commit_files(staged_files& set, std::size_t& failed)
+{
+    // Each target changes in one move that replaces it whole, written through to the disk.
+    for (std::size_t i = 0; i < set.size(); ++i)
+        if (!MoveFileExW(wide(set[i].temporary).c_str(), wide(set[i].target).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             set_errno_from_system();
-            remove_temporaries(temporaries, i, temporaries.size());
+            set.erase(set.begin(), set.begin() + static_cast<std::ptrdiff_t>(i));
+            discard_files(set);
             failed = i;
             return -2;
         }
+    set.clear();
     return 0;
+}
+
+int replace_files(std::span<const new_file> files, std::size_t& failed)
+{
+    // Every file is written beside its target and flushed first; only then does any
+    // target change.
+    staged_files made;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (const int status = stage_file(made, files[i]); status != 0) {
+            discard_files(made);
+            failed = i;
+            return status;
+        }
+    return commit_files(made, failed);
 }
 
 int replace_file(const char* filename, const std::uint8_t* data, std::size_t size)
@@ -204,20 +223,28 @@ int replace_file(const char* filename, const std::uint8_t* data, std::size_t siz
     return status == -2 ? -1 : status;
 }
 
-bool same_file(const char* a, const char* b)
+std::string file_identity(const char* path)
 {
-    // A file's volume and index name it, as a device and an inode do on Linux.
-    const auto identity = [](const char* name, BY_HANDLE_FILE_INFORMATION& info) {
-        const HANDLE handle = CreateFileW(wide(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (handle == INVALID_HANDLE_VALUE)
-            return false;
-        const bool ok = GetFileInformationByHandle(handle, &info);
+    // A file's volume and index name it, as a device and an inode do on Linux; the C
+    // library's stat gives every file the inode 0.
+    const HANDLE handle = CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle != INVALID_HANDLE_VALUE) {
+        const bool known = GetFileInformationByHandle(handle, &info);
         CloseHandle(handle);
-        return ok;
-    };
-    BY_HANDLE_FILE_INFORMATION first{};
-    BY_HANDLE_FILE_INFORMATION second{};
-    return identity(a, first) && identity(b, second) && first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+        if (known)
+            return "file " + std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+                   std::to_string(info.nFileIndexLow);
+    }
+    // Not made yet: the full path, in one case, since Windows' names ignore it.
+    const std::wstring name = wide(path);
+    std::wstring full(MAX_PATH * 4, L'\0');
+    const DWORD length = GetFullPathNameW(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    full.resize(length > 0 && length < full.size() ? length : 0);
+    CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
+    std::string result = "new ";
+    for (const wchar_t c : full.empty() ? name : full)
+        result += std::to_string(static_cast<unsigned>(c)) + ",";
+    return result;
 }

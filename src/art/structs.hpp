@@ -1,8 +1,6 @@
 // The picture records of the sprite subsystem. Pixel bytes are colour indices 0-15,
 // or 255 for a transparent pixel, which drawing skips.
-// Errors in art/: the editors' operations return integers (0 for success, a small number
-// for the step that failed) and print only what ends the process; readers of bytes in
-// memory return "" or one sentence; the safe save returns a status and sets errno.
+// How art/ reports errors is said once, in README.md beside this file.
 #pragma once
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #include "formats/giffile.hpp"
 
 #include "art/structs.hpp"
-#include "display/palette.hpp"
+#include "formats/colours.hpp"
 
 #include <gif_lib.h>
 
@@ -24,7 +24,7 @@ struct rgb {
 
 rgb colour_of(std::uint8_t value)
 {
-    const std::uint32_t word = rgbx_of(value);
+    const std::uint32_t word = picture_colours[value & 15];
     return {static_cast<std::uint8_t>(word >> 24), static_cast<std::uint8_t>(word >> 16),
             static_cast<std::uint8_t>(word >> 8)};
 }
@@ -126,8 +126,10 @@ struct gif_reader {
     GifFileType* file;
     bool nearest;
     animation read;
-    std::vector<shown> canvas;
+    std::vector<shown> canvas; // empty until the first frame, which may make it larger
     frame_control next;
+    const gif_frame_taker* take = nullptr; // each frame is handed on as it is made, not kept
+    bool ended = false; // the file ended right after a frame's last pixel
 };
 
 std::string side_problem(const std::string& what, std::uint32_t width, std::uint32_t height)
@@ -145,7 +147,7 @@ std::string sprite_values(const gif_reader& reader, std::vector<std::uint8_t>& v
     for (std::size_t i = 0; i < values.size(); ++i) {
         const shown& pixel = reader.canvas[i];
         std::uint32_t distance = 0;
-        values[i] = pixel.opaque ? nearest_color(pixel.colour.red, pixel.colour.green, pixel.colour.blue, distance) : transparent;
+        values[i] = pixel.opaque ? picture_value_of(pixel.colour.red, pixel.colour.green, pixel.colour.blue, distance) : transparent;
         if (distance != 0 && !reader.nearest) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "#%02X%02X%02X", pixel.colour.red, pixel.colour.green, pixel.colour.blue);
@@ -187,27 +189,186 @@ std::string read_extension(gif_reader& reader)
     return "";
 }
 
-// Decodes the frame's rows into `indices` (frame width x height), interlaced or not.
+// The compressed data of a frame, read a sub-block at a time as codes of `width` bits,
+// the first code in the lowest bits.
+struct code_reader {
+    GifFileType* file;
+    GifByteType* block = nullptr; // block[0] is its length, its bytes follow; nullptr after the last
+    std::size_t at = 1;
+    std::uint32_t bits = 0;
+    int bit_count = 0;
+    bool failed = false; // the file ended, or giflib refused it, before the last sub-block
+
+    // False when the sub-blocks end first.
+    bool next(int width, std::uint32_t& code)
+    {
+        while (bit_count < width) {
+            while (block && at > block[0]) {
+                if (DGifGetCodeNext(file, &block) != GIF_OK) {
+                    failed = true;
+                    return false;
+                }
+                at = 1;
+            }
+            if (!block)
+                return false;
+            bits |= std::uint32_t{block[at++]} << bit_count;
+            bit_count += 8;
+        }
+        code = bits & ((1u << width) - 1);
+        bits >>= width;
+        bit_count -= width;
+        return true;
+    }
+};
+
+constexpr std::uint32_t max_codes = 4096; // codes are at most 12 bits wide
+
+// The string table of the decompressor: each code after the literals is an earlier
+// code's string and one more index.
+struct lzw_table {
+    std::array<std::uint16_t, max_codes> prefix{};
+    std::array<std::uint8_t, max_codes> last{};  // the string's last index
+    std::array<std::uint8_t, max_codes> first{}; // and its first
+    std::array<std::uint16_t, max_codes> length{};
+};
+
+// Appends the string of `code` to `out`, cut at `out`'s capacity `wanted`.
+void put_string(const lzw_table& table, std::uint32_t code, std::size_t wanted, std::vector<GifPixelType>& out)
+{
+    const std::size_t start = out.size();
+    const std::size_t length = table.length[code];
+    const std::size_t kept = std::min(length, wanted - start);
+    out.resize(start + kept);
+    for (std::size_t i = length; i-- > 0; code = table.prefix[code])
+        if (i < kept)
+            out[start + i] = table.last[code];
+}
+
+// Decompresses the frame's data into `indices`, `wanted` of them in the file's row
+// order. As browsers do, codes after the last pixel are not looked at; a code the
+// table does not hold yet, or data that ends before the last pixel, is damage.
+std::string decompress(code_reader& in, int min_code_size, std::size_t wanted, std::vector<GifPixelType>& indices)
+{
+    if (min_code_size < 1 || min_code_size > 8)
+        return "the file is damaged (a frame's code size is " + std::to_string(min_code_size) + ")";
+    const std::uint32_t clear = 1u << min_code_size;
+    lzw_table table;
+    for (std::uint32_t code = 0; code < clear; ++code) {
+        table.last[code] = table.first[code] = static_cast<std::uint8_t>(code);
+        table.length[code] = 1;
+    }
+    std::uint32_t next = clear + 2;
+    int width = min_code_size + 1;
+    std::uint32_t previous = max_codes; // none since the last clear code
+    indices.clear();
+    indices.reserve(wanted);
+    std::uint32_t code = 0;
+    while (indices.size() < wanted && in.next(width, code)) {
+        if (code == clear) {
+            next = clear + 2;
+            width = min_code_size + 1;
+            previous = max_codes;
+            continue;
+        }
+        if (code == clear + 1)
+            break;
+        const bool defined = code < clear || (code > clear + 1 && code < next);
+        if (!defined && (code != next || previous == max_codes))
+            return "the file is damaged (its compressed data holds an undefined code)";
+        if (previous != max_codes && next < max_codes) {
+            table.prefix[next] = static_cast<std::uint16_t>(previous);
+            table.first[next] = table.first[previous];
+            table.last[next] = table.first[defined ? code : previous];
+            table.length[next] = static_cast<std::uint16_t>(table.length[previous] + 1);
+            if (++next == 1u << width && width < 12)
+                ++width;
+        }
+        put_string(table, code, wanted, indices);
+        previous = code;
+    }
+    if (in.failed && indices.size() < wanted)
+        return gif_error("the file is damaged", in.file->Error);
+    if (indices.size() < wanted)
+        return "the file is damaged (a frame's data ends before its last pixel)";
+    return "";
+}
+
+// Reads the frame's data into `indices` (frame width x height, top row first),
+// interlaced or not. `ended` is set when the file ends right after the frame's last
+// pixel, which browsers take as the end of the picture.
 std::string read_indices(gif_reader& reader, std::uint32_t width, std::uint32_t height,
                          std::vector<GifPixelType>& indices)
 {
-    indices.assign(std::size_t{width} * height, 0);
-    const auto read_row = [&](std::uint32_t y) {
-        return DGifGetLine(reader.file, indices.data() + std::size_t{width} * y, static_cast<int>(width)) == GIF_OK;
-    };
-    if (reader.file->Image.Interlace) {
-        constexpr std::array<std::uint32_t, 4> start = {0, 4, 2, 1};
-        constexpr std::array<std::uint32_t, 4> step = {8, 8, 4, 2};
-        for (std::size_t pass = 0; pass < 4; ++pass)
-            for (std::uint32_t y = start[pass]; y < height; y += step[pass])
-                if (!read_row(y))
-                    return gif_error("the file is damaged", reader.file->Error);
+    code_reader in{reader.file};
+    int min_code_size = 0;
+    if (DGifGetCode(reader.file, &min_code_size, &in.block) != GIF_OK)
+        return gif_error("the file is damaged", reader.file->Error);
+    std::vector<GifPixelType> stream;
+    if (std::string problem = decompress(in, min_code_size, std::size_t{width} * height, stream); !problem.empty())
+        return problem;
+    while (in.block && !in.failed)
+        in.failed = DGifGetCodeNext(reader.file, &in.block) != GIF_OK;
+    reader.ended = in.failed;
+    if (!reader.file->Image.Interlace) {
+        indices = std::move(stream);
         return "";
     }
-    for (std::uint32_t y = 0; y < height; ++y)
-        if (!read_row(y))
-            return gif_error("the file is damaged", reader.file->Error);
+    indices.assign(stream.size(), 0);
+    constexpr std::array<std::uint32_t, 4> start = {0, 4, 2, 1};
+    constexpr std::array<std::uint32_t, 4> step = {8, 8, 4, 2};
+    std::size_t row = 0;
+    for (std::size_t pass = 0; pass < 4; ++pass)
+        for (std::uint32_t y = start[pass]; y < height; y += step[pass], ++row)
+            std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(row * width), width,
+                        indices.begin() + static_cast<std::ptrdiff_t>(std::size_t{y} * width));
     return "";
+}
+
+// Browsers grow the canvas to hold the first frame where it reaches past the screen,
+// and cut later frames to it.
+std::string make_canvas(gif_reader& reader, const GifImageDesc& desc)
+{
+    animation& read = reader.read;
+    read.width = std::max(read.width, static_cast<std::uint32_t>(desc.Left + desc.Width));
+    read.height = std::max(read.height, static_cast<std::uint32_t>(desc.Top + desc.Height));
+    if (std::string problem = side_problem("the picture", read.width, read.height); !problem.empty())
+        return problem;
+    reader.canvas.assign(std::size_t{read.width} * read.height, shown{});
+    return "";
+}
+
+// Where the frame's pixel (x, y) lies on the canvas; false when outside it.
+bool canvas_index(const gif_reader& reader, const GifImageDesc& desc, std::uint32_t x, std::uint32_t y,
+                  std::size_t& at)
+{
+    const std::uint32_t cx = static_cast<std::uint32_t>(desc.Left) + x;
+    const std::uint32_t cy = static_cast<std::uint32_t>(desc.Top) + y;
+    at = std::size_t{reader.read.width} * cy + cx;
+    return cx < reader.read.width && cy < reader.read.height;
+}
+
+void draw_frame(gif_reader& reader, const GifImageDesc& desc, const ColorMapObject& table, int transparent_at,
+                const std::vector<GifPixelType>& indices)
+{
+    const auto width = static_cast<std::uint32_t>(desc.Width);
+    for (std::uint32_t y = 0; y < static_cast<std::uint32_t>(desc.Height); ++y)
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const GifPixelType index = indices[std::size_t{width} * y + x];
+            std::size_t at = 0;
+            if (!canvas_index(reader, desc, x, y, at) || index == transparent_at)
+                continue;
+            const bool listed = index < table.ColorCount;
+            const GifColorType c = listed ? table.Colors[index] : GifColorType{0, 0, 0};
+            reader.canvas[at] = {true, {c.Red, c.Green, c.Blue}};
+        }
+}
+
+// Disposal 3 restores the canvas as it was before the frame, and so does 4, which some
+// encoders wrote for it and Chromium takes so; 5 to 7 leave the frame in place there.
+bool restores_previous(int disposal)
+{
+    return disposal == DISPOSE_PREVIOUS || disposal == DISPOSE_PREVIOUS + 1;
 }
 
 std::string read_frame(gif_reader& reader)
@@ -217,7 +378,7 @@ std::string read_frame(gif_reader& reader)
     const std::size_t number = reader.read.frames.size();
     if (number >= max_gif_frames)
         return "the GIF holds more than " + std::to_string(max_gif_frames) + " frames";
-    const GifImageDesc& desc = reader.file->Image;
+    const GifImageDesc desc = reader.file->Image;
     const auto width = static_cast<std::uint32_t>(desc.Width);
     const auto height = static_cast<std::uint32_t>(desc.Height);
     if (std::string problem = side_problem("frame " + std::to_string(number), width, height); !problem.empty())
@@ -225,48 +386,53 @@ std::string read_frame(gif_reader& reader)
     const ColorMapObject* table = desc.ColorMap ? desc.ColorMap : reader.file->SColorMap;
     if (!table)
         return "frame " + std::to_string(number) + " has no colour table";
+    if (std::string problem = reader.canvas.empty() ? make_canvas(reader, desc) : ""; !problem.empty())
+        return problem;
     std::vector<GifPixelType> indices;
     if (std::string problem = read_indices(reader, width, height, indices); !problem.empty())
         return problem;
     const frame_control control = reader.next;
     reader.next = {};
     // Only disposal 3 needs the canvas as it was.
-    std::vector<shown> before = control.disposal == DISPOSE_PREVIOUS ? reader.canvas : std::vector<shown>{};
-    const auto inside = [&](std::uint32_t x, std::uint32_t y) { return x < reader.read.width && y < reader.read.height; };
-    for (std::uint32_t y = 0; y < height; ++y)
-        for (std::uint32_t x = 0; x < width; ++x) {
-            const std::uint32_t cx = static_cast<std::uint32_t>(desc.Left) + x;
-            const std::uint32_t cy = static_cast<std::uint32_t>(desc.Top) + y;
-            const GifPixelType index = indices[std::size_t{width} * y + x];
-            if (!inside(cx, cy) || index == control.transparent_index)
-                continue;
-            const bool listed = index < table->ColorCount;
-            const GifColorType c = listed ? table->Colors[index] : GifColorType{0, 0, 0};
-            reader.canvas[std::size_t{reader.read.width} * cy + cx] = {true, {c.Red, c.Green, c.Blue}};
-        }
+    std::vector<shown> before = restores_previous(control.disposal) ? reader.canvas : std::vector<shown>{};
+    draw_frame(reader, desc, *table, control.transparent_index, indices);
     std::vector<std::uint8_t> values;
     if (std::string problem = sprite_values(reader, values); !problem.empty())
         return "frame " + std::to_string(number) + ": " + problem;
     reader.read.frames.push_back(std::move(values));
     reader.read.durations_ms.push_back(control.delay_cs * 10);
+    if (reader.take) {
+        if (std::string problem = (*reader.take)(reader.read); !problem.empty())
+            return problem;
+        reader.read.frames.back() = std::vector<std::uint8_t>(); // freed; left to number the frames
+    }
     // What the next frame is drawn on.
-    if (control.disposal == DISPOSE_PREVIOUS) {
+    if (restores_previous(control.disposal)) {
         reader.canvas = std::move(before);
     } else if (control.disposal == DISPOSE_BACKGROUND) {
+        std::size_t at = 0;
         for (std::uint32_t y = 0; y < height; ++y)
             for (std::uint32_t x = 0; x < width; ++x)
-                if (inside(desc.Left + x, desc.Top + y))
-                    reader.canvas[std::size_t{reader.read.width} * (desc.Top + y) + desc.Left + x] = {};
+                if (canvas_index(reader, desc, x, y, at))
+                    reader.canvas[at] = {};
     }
     return "";
+}
+
+// A file that ends after a frame's last pixel, without the trailer byte, is whole to a
+// browser; one that ends anywhere else is not.
+bool ends_after_frame(const gif_reader& reader)
+{
+    const auto* in = static_cast<const input_bytes*>(reader.file->UserData);
+    return !reader.read.frames.empty() && (reader.ended || in->at == in->data.size());
 }
 
 std::string read_records(gif_reader& reader)
 {
     for (;;) {
         GifRecordType type = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(reader.file, &type) != GIF_OK)
-            return gif_error("the file is damaged", reader.file->Error);
+        if (reader.ended || DGifGetRecordType(reader.file, &type) != GIF_OK)
+            return ends_after_frame(reader) ? "" : gif_error("the file is damaged", reader.file->Error);
         std::string problem;
         if (type == IMAGE_DESC_RECORD_TYPE)
             problem = read_frame(reader);
@@ -324,22 +490,79 @@ std::string write_gif(const animation& source, std::uint32_t scale, std::vector<
     return "";
 }
 
-std::string read_gif(std::span<const std::uint8_t> gif, bool nearest, animation& result)
+namespace {
+
+std::string read_gif_with(std::span<const std::uint8_t> gif, bool nearest, const gif_frame_taker* take,
+                          animation& result)
 {
     input_bytes in{gif};
     int error = 0;
     const std::unique_ptr<GifFileType, decoder_closer> file(DGifOpen(&in, get_bytes, &error));
     if (!file)
         return error == D_GIF_ERR_NOT_GIF_FILE ? "not a GIF" : gif_error("not a readable GIF", error);
-    gif_reader reader{file.get(), nearest, {}, {}, {}};
+    gif_reader reader{file.get(), nearest, {}, {}, {}, take};
     reader.read.width = static_cast<std::uint32_t>(file->SWidth);
     reader.read.height = static_cast<std::uint32_t>(file->SHeight);
     reader.read.loops = 1;
-    if (std::string problem = side_problem("the canvas", reader.read.width, reader.read.height); !problem.empty())
-        return problem;
-    reader.canvas.assign(std::size_t{reader.read.width} * reader.read.height, shown{});
+    // A screen of 0 pixels is grown by the first frame; one too large can only grow.
+    if (reader.read.width > max_side || reader.read.height > max_side)
+        return side_problem("the canvas", reader.read.width, reader.read.height);
     if (std::string problem = read_records(reader); !problem.empty())
         return problem;
     result = std::move(reader.read);
     return "";
+}
+
+// Walks the records as read_records does, passing over each frame's compressed data
+// without decoding it.
+std::size_t count_frames(GifFileType* file)
+{
+    std::size_t count = 0;
+    for (;;) {
+        GifRecordType type = UNDEFINED_RECORD_TYPE;
+        int code = 0;
+        GifByteType* block = nullptr;
+        if (DGifGetRecordType(file, &type) != GIF_OK)
+            return count;
+        if (type == IMAGE_DESC_RECORD_TYPE) {
+            if (DGifGetImageDesc(file) != GIF_OK || DGifGetCode(file, &code, &block) != GIF_OK)
+                return count;
+        } else if (type == EXTENSION_RECORD_TYPE) {
+            if (DGifGetExtension(file, &code, &block) != GIF_OK)
+                return count;
+        } else {
+            return count;
+        }
+        const bool image = type == IMAGE_DESC_RECORD_TYPE;
+        while (block) {
+            const int status = image ? DGifGetCodeNext(file, &block) : DGifGetExtensionNext(file, &block);
+            // A file may end inside a frame's data once its last pixel is there, and the
+            // frame still counts; where the pixels are not all there, the reading refuses
+            // the whole file, so the count does not matter.
+            if (status != GIF_OK)
+                return count + (image ? 1 : 0);
+        }
+        count += image ? 1 : 0;
+    }
+}
+
+} // namespace
+
+std::string read_gif(std::span<const std::uint8_t> gif, bool nearest, animation& result)
+{
+    return read_gif_with(gif, nearest, nullptr, result);
+}
+
+std::string read_gif_frames(std::span<const std::uint8_t> gif, bool nearest, const gif_frame_taker& take,
+                            animation& header)
+{
+    return read_gif_with(gif, nearest, &take, header);
+}
+
+std::size_t count_gif_frames(std::span<const std::uint8_t> gif)
+{
+    input_bytes in{gif};
+    int error = 0;
+    const std::unique_ptr<GifFileType, decoder_closer> file(DGifOpen(&in, get_bytes, &error));
+    return file ? count_frames(file.get()) : 0;
 }

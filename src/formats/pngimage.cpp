@@ -1,7 +1,7 @@
 #include "formats/pngimage.hpp"
 
 #include "art/bitmap.hpp"
-#include "display/palette.hpp"
+#include "formats/colours.hpp"
 #include "formats/pngfile.hpp"
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -20,7 +21,7 @@ png_colour sprite_colour(std::uint32_t value)
 {
     if (value == transparent)
         return {};
-    const std::uint32_t word = rgbx_of(static_cast<std::uint8_t>(value));
+    const std::uint32_t word = picture_colours[value & 15];
     return {static_cast<std::uint8_t>(word >> 24), static_cast<std::uint8_t>(word >> 16),
             static_cast<std::uint8_t>(word >> 8), 255};
 }
@@ -114,7 +115,7 @@ struct pixel_rule {
         }
         if (c.red != last.red || c.green != last.green || c.blue != last.blue || last.alpha < 128) {
             std::uint32_t distance = 0;
-            const std::uint8_t found = nearest_color(c.red, c.green, c.blue, distance);
+            const std::uint8_t found = picture_value_of(c.red, c.green, c.blue, distance);
             if (distance != 0 && !nearest) {
                 char hex[8];
                 std::snprintf(hex, sizeof hex, "#%02X%02X%02X", c.red, c.green, c.blue);
@@ -153,9 +154,17 @@ std::string past_palette_error(const png_reader& reader, const png_scanline& lin
 // Rows of a plain image come whole and in order, and are compared as runs of bytes;
 // the passes of an interlaced one come pixel by pixel, a block's pixels far apart.
 struct block_values {
+    // The values are allocated at the first pixel, so that areas not reached yet take
+    // no memory.
     block_values(std::uint32_t block_scale, std::uint32_t width, std::uint32_t height)
-        : scale(block_scale), columns(width / block_scale), values(std::size_t{columns} * (height / block_scale))
+        : scale(block_scale), columns(width / block_scale), count(std::size_t{columns} * (height / block_scale))
     {
+    }
+
+    void start()
+    {
+        if (values.empty())
+            values.resize(count);
     }
 
     std::string not_one_colour(std::uint32_t x, std::uint32_t y) const
@@ -166,6 +175,7 @@ struct block_values {
 
     bool put(std::uint32_t x, std::uint32_t y, std::uint8_t value, std::string& error)
     {
+        start();
         if (seen.empty())
             seen.resize(values.size());
         const std::size_t at = std::size_t{columns} * (y / scale) + x / scale;
@@ -183,6 +193,7 @@ struct block_values {
     // returns the first column whose value its block does not share, or `length`.
     std::uint32_t put_row(std::uint32_t y, const std::uint8_t* row, std::uint32_t length)
     {
+        start();
         if (y % scale != 0) { // every later row of a block must repeat its first
             if (std::memcmp(row, first_row.data(), length) == 0)
                 return length;
@@ -204,6 +215,7 @@ struct block_values {
 
     std::uint32_t scale;
     std::uint32_t columns;
+    std::size_t count; // blocks
     std::vector<std::uint8_t> values;
     std::vector<std::uint8_t> seen;      // pixel by pixel: whether a block has its value
     std::vector<std::uint8_t> first_row; // whole rows: the first row of the current blocks
@@ -293,9 +305,21 @@ struct area_reader {
     }
 };
 
-// Reads `areas` of an opened image by `rule`, each into its blocks.
+// Hands area i's values to `take` and frees its blocks.
+std::string hand_on(const area_taker& take, std::size_t i, std::vector<block_values>& blocks)
+{
+    blocks[i].start();
+    std::string problem = take(i, blocks[i].values);
+    blocks[i].values = std::vector<std::uint8_t>();
+    blocks[i].seen = std::vector<std::uint8_t>();
+    blocks[i].first_row = std::vector<std::uint8_t>();
+    return problem;
+}
+
+// Reads `areas` of an opened image by `rule`, each into its blocks; with `take`, each
+// area is handed on as soon as its last row is read (an interlaced image's at the end).
 std::string read_areas(png_reader& reader, std::uint32_t scale, std::span<const image_area> areas, pixel_rule rule,
-                       std::vector<block_values>& blocks)
+                       std::vector<block_values>& blocks, const area_taker* take = nullptr)
 {
     if (std::string error = start_decoding(reader); !error.empty())
         return error;
@@ -306,9 +330,18 @@ std::string read_areas(png_reader& reader, std::uint32_t scale, std::span<const 
     for (const image_area& area : areas)
         blocks.emplace_back(scale, area.width, area.height);
     area_reader scan{reader, areas, rule, blocks};
-    return read_scanlines(reader, [&](const png_scanline& line) {
-        return reader.interlaced ? scan.pixel_by_pixel(line) : scan.whole_row(line);
+    std::string problem = read_scanlines(reader, [&](const png_scanline& line) {
+        if (reader.interlaced)
+            return scan.pixel_by_pixel(line);
+        std::string fault = scan.whole_row(line);
+        for (std::size_t k = 0; take && fault.empty() && k < scan.crossing.size(); ++k)
+            if (const std::size_t i = scan.crossing[k]; areas[i].y + areas[i].height - 1 == line.y)
+                fault = hand_on(*take, i, blocks);
+        return fault;
     });
+    for (std::size_t i = 0; take && reader.interlaced && problem.empty() && i < areas.size(); ++i)
+        problem = hand_on(*take, i, blocks);
+    return problem;
 }
 
 std::string check_sheet_size(const png_reader& reader)
@@ -420,9 +453,9 @@ std::string write_png_sheet(const struct font& source, std::uint32_t scale, std:
 {
     if (std::string error = check_scale(scale); !error.empty())
         return error;
-    // One bit per pixel: index 0 transparent black, index 1 opaque white. A 1-bit PNG
+    // One bit per pixel: index 0 transparent black, index 1 opaque colour 15. A 1-bit PNG
     // row keeps its leftmost pixel in the high bit, so each glyph row is mirrored.
-    constexpr std::array<png_colour, 2> palette = {png_colour{0, 0, 0, 0}, png_colour{255, 255, 255, 255}};
+    const std::array<png_colour, 2> palette = {png_colour{}, sprite_colour(15)};
     const std::uint32_t size = sheet_size * scale;
     return encode_png({size, size, 1, palette},
                       [&](std::uint32_t y, std::vector<std::uint8_t>& row) {
@@ -445,6 +478,8 @@ std::string write_png_page(const struct font& source, std::uint32_t scale, std::
     if (std::string error = check_scale(scale); !error.empty())
         return error;
     const std::uint32_t size = sheet_size * scale;
+    const png_colour ink = sprite_colour(15);
+    const std::array<std::uint8_t, 4> set_pixel = {ink.red, ink.green, ink.blue, 255};
     return encode_png({size, size, 8, {}},
                       [&](std::uint32_t y, std::vector<std::uint8_t>& row) {
                           for (std::uint32_t x = 0; x < size; ++x) {
@@ -452,7 +487,10 @@ std::string write_png_page(const struct font& source, std::uint32_t scale, std::
                               const std::uint32_t sheet_y = y / scale;
                               const bool set = source.chr[glyph_at(sheet_x, sheet_y)].bitmap[sheet_y % 8] &
                                                (1u << (sheet_x % 8));
-                              std::fill_n(row.begin() + 4 * x, 4, set ? 255 : 0);
+                              if (set)
+                                  std::copy(set_pixel.begin(), set_pixel.end(), row.begin() + 4 * x);
+                              else
+                                  std::fill_n(row.begin() + 4 * x, 4, 0);
                           }
                       },
                       png);
@@ -470,8 +508,8 @@ std::string read_png_size(std::span<const std::uint8_t> png, std::uint32_t& widt
     return "";
 }
 
-std::string read_png_areas(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest,
-                           std::span<const image_area> areas, std::vector<std::vector<std::uint8_t>>& values)
+std::string read_png_areas_each(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest,
+                                std::span<const image_area> areas, const area_taker& take)
 {
     png_reader reader;
     if (std::string error = open_at_scale(png, scale, reader); !error.empty())
@@ -482,12 +520,21 @@ std::string read_png_areas(std::span<const std::uint8_t> png, std::uint32_t scal
         if (std::string error = check_area(area, reader.width, reader.height, scale); !error.empty())
             return error;
     std::vector<block_values> blocks;
-    if (std::string error = read_areas(reader, scale, areas, {.nearest = nearest}, blocks); !error.empty())
-        return error;
-    values.clear();
-    for (block_values& area : blocks)
-        values.push_back(std::move(area.values));
-    return "";
+    return read_areas(reader, scale, areas, {.nearest = nearest}, blocks, &take);
+}
+
+std::string read_png_areas(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest,
+                           std::span<const image_area> areas, std::vector<std::vector<std::uint8_t>>& values)
+{
+    std::vector<std::vector<std::uint8_t>> read(areas.size());
+    const auto keep = [&](std::size_t i, std::vector<std::uint8_t>& area) {
+        read[i] = std::move(area);
+        return std::string();
+    };
+    const std::string problem = read_png_areas_each(png, scale, nearest, areas, keep);
+    if (problem.empty())
+        values = std::move(read);
+    return problem;
 }
 
 std::string write_png_picture(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> values,
@@ -505,4 +552,74 @@ std::string write_png_picture(std::uint32_t width, std::uint32_t height, std::sp
                           std::copy(source, source + width, row.begin());
                       },
                       png);
+}
+
+std::string write_png_swatch(std::vector<std::uint8_t>& png)
+{
+    std::array<png_colour, 16> palette{};
+    const colour_set colours = editor_colours();
+    for (std::size_t v = 0; v < palette.size(); ++v)
+        palette[v] = {static_cast<std::uint8_t>(colours[v] >> 24), static_cast<std::uint8_t>(colours[v] >> 16),
+                      static_cast<std::uint8_t>(colours[v] >> 8), 255};
+    return encode_png({16, 1, 8, palette},
+                      [](std::uint32_t, std::vector<std::uint8_t>& row) {
+                          for (std::size_t x = 0; x < row.size(); ++x)
+                              row[x] = static_cast<std::uint8_t>(x);
+                      },
+                      png);
+}
+
+namespace {
+
+// More distinct colours than a palette picture would hold; counting stops there.
+constexpr std::size_t max_swatch_colours = 4096;
+
+// Each opaque colour of a picture and the first pixel, row by row, that has it. An
+// interlaced picture's pixels come pass by pass, so a colour may turn up earlier later.
+struct first_colours {
+    std::map<std::uint32_t, std::uint64_t> first_at;
+
+    std::string take(const png_reader& reader, const png_scanline& line)
+    {
+        if (const std::uint32_t k = past_palette(reader, line, 0); k < line.count)
+            return past_palette_error(reader, line, k);
+        for (std::uint32_t k = 0; k < line.count; ++k) {
+            const png_colour c = colour_at(reader, line, k);
+            if (c.alpha < 128)
+                continue;
+            const std::uint64_t at = std::uint64_t{reader.width} * line.y + line.left + k * line.step;
+            const auto [found, added] = first_at.try_emplace(std::uint32_t{c.red} << 24 | c.green << 16 | c.blue << 8, at);
+            found->second = std::min(found->second, at);
+            if (added && first_at.size() > max_swatch_colours)
+                return "it holds more than " + std::to_string(max_swatch_colours) +
+                       " colours; a palette's picture holds its colours alone";
+        }
+        return "";
+    }
+};
+
+} // namespace
+
+std::string read_png_colours(std::span<const std::uint8_t> png, colour_set& colours)
+{
+    png_reader reader;
+    if (std::string error = open_png(png, reader); !error.empty())
+        return error;
+    if (std::string error = check_sheet_size(reader); !error.empty())
+        return error;
+    if (std::string error = start_decoding(reader); !error.empty())
+        return error;
+    first_colours seen;
+    if (std::string error = read_scanlines(reader, [&](const png_scanline& line) { return seen.take(reader, line); });
+        !error.empty())
+        return error;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> in_order;
+    for (const auto& [colour, at] : seen.first_at)
+        in_order.emplace_back(at, colour);
+    std::sort(in_order.begin(), in_order.end());
+    if (in_order.size() < 16)
+        return "it holds " + std::to_string(in_order.size()) + " opaque colours; a palette needs 16";
+    for (std::size_t v = 0; v < colours.size(); ++v)
+        colours[v] = in_order[v].second;
+    return "";
 }

@@ -4,11 +4,11 @@
 // the pixel to blame where there is one; on failure the output is left alone.
 //
 // A sprite is written as an 8-bit indexed PNG whose 256 palette entries are the
-// editor's colours of v & 15, but for entry 255, which is transparent black (tRNS),
+// colours of v & 15 (picture_colours, colours.hpp), but for entry 255, which is transparent black (tRNS),
 // so the pixel indices are the sprite's own bytes. A font is a sheet of 16 x 16 cells
 // of 8 x 8 pixels, 128 x 128 in all: glyph b in the cell at ((b mod 16) * 8,
 // (b div 16) * 8), glyph row 0 at the top, bit 0 at the cell's left; set pixels opaque
-// white, clear pixels transparent black (a 1-bit indexed PNG). Writers give the same
+// in colour 15 (white unless picture_colours say otherwise), clear pixels transparent black (a 1-bit indexed PNG). Writers give the same
 // bytes every time.
 //
 // `scale` (1-64) enlarges a written image, every pixel an N x N block; a read image
@@ -21,8 +21,10 @@
 #pragma once
 #include "art/fonts.hpp"
 #include "art/structs.hpp"
+#include "formats/colours.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -62,7 +64,7 @@ std::string read_png_sheet(std::span<const std::uint8_t> png, std::uint32_t scal
 // Writes the sheet of `source`.
 std::string write_png_sheet(const struct font& source, std::uint32_t scale, std::vector<std::uint8_t>& png);
 
-// Writes the same sheet as a 32-bit RGBA image (white or transparent black), the form
+// Writes the same sheet as a 32-bit RGBA image (colour 15 or transparent black), the form
 // game engines take as a BMFont page; read_png_sheet reads it back.
 std::string write_png_page(const struct font& source, std::uint32_t scale, std::vector<std::uint8_t>& png);
 // Reads the header alone and hands back the image's size; a side over max_sheet_side
@@ -77,7 +79,27 @@ std::string read_png_size(std::span<const std::uint8_t> png, std::uint32_t& widt
 std::string read_png_areas(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest,
                            std::span<const image_area> areas, std::vector<std::vector<std::uint8_t>>& values);
 
+// Takes area `index`'s values (and may take them away): "" to go on, or a sentence that
+// ends the reading and is returned as its result.
+using area_taker = std::function<std::string(std::size_t index, std::vector<std::uint8_t>& values)>;
+
+// Reads as read_png_areas does, but hands each area's values to `take` as soon as its
+// last row is read and then frees them, so that only the areas crossing the row being
+// read are held. Areas come in the order their last rows do; an interlaced image, whose
+// passes each cross the whole picture, hands every area over at the end in order.
+std::string read_png_areas_each(std::span<const std::uint8_t> png, std::uint32_t scale, bool nearest,
+                                std::span<const image_area> areas, const area_taker& take);
+
 // Writes a width x height picture of sprite values (row-major, one byte a pixel) with
 // the sprite palette, pixel for pixel. Sides from 1 to max_sheet_side.
 std::string write_png_picture(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> values,
                               std::vector<std::uint8_t>& png);
+
+// Writes the editors' 16 colours as a 16 x 1 picture of exactly 16 palette entries,
+// pixel v in colour v, for painting programs that take a palette from a picture.
+std::string write_png_swatch(std::vector<std::uint8_t>& png);
+
+// Reads a picture's first 16 distinct opaque colours (alpha at least 128), in the
+// order of the first pixel of each, row by row, as RGBX words; fewer is an error, and
+// so is a picture of more than 4096 colours or larger than max_sheet_side.
+std::string read_png_colours(std::span<const std::uint8_t> png, colour_set& colours);

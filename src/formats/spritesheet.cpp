@@ -243,28 +243,40 @@ std::string grid_frames(std::uint32_t width, std::uint32_t height, const grid_op
     return "";
 }
 
-std::string cut_sheet(std::span<const std::uint8_t> png, std::span<const atlas_frame> frames, std::uint32_t scale,
-                      bool nearest, bool skip_empty, std::vector<cut_sprite>& sprites)
+std::string cut_sheet_each(std::span<const std::uint8_t> png, std::span<const atlas_frame> frames,
+                           std::uint32_t scale, bool nearest, bool skip_empty, const sprite_taker& take)
 {
     try {
         std::vector<image_area> areas;
         for (const atlas_frame& frame : frames)
             areas.push_back(frame.area);
-        std::vector<std::vector<std::uint8_t>> values;
-        if (std::string error = read_png_areas(png, scale, nearest, areas, values); !error.empty())
-            return error;
-        std::vector<cut_sprite> result;
-        for (std::size_t i = 0; i < frames.size(); ++i) {
-            if (skip_empty && std::all_of(values[i].begin(), values[i].end(),
+        const auto cut = [&](std::size_t i, std::vector<std::uint8_t>& values) {
+            if (skip_empty && std::all_of(values.begin(), values.end(),
                                           [](std::uint8_t value) { return value == transparent; }))
-                continue;
+                return std::string();
             const bitmap sprite{static_cast<std::uint8_t>(areas[i].height / scale),
-                                static_cast<std::uint8_t>(areas[i].width / scale), values[i].data()};
-            result.push_back({i, write_sprite_file(sprite)});
-        }
-        sprites = std::move(result);
+                                static_cast<std::uint8_t>(areas[i].width / scale), values.data()};
+            cut_sprite piece{i, write_sprite_file(sprite)};
+            return take(piece);
+        };
+        return read_png_areas_each(png, scale, nearest, areas, cut);
     } catch (const std::bad_alloc&) {
         return "out of memory";
     }
+}
+
+std::string cut_sheet(std::span<const std::uint8_t> png, std::span<const atlas_frame> frames, std::uint32_t scale,
+                      bool nearest, bool skip_empty, std::vector<cut_sprite>& sprites)
+{
+    std::vector<cut_sprite> result;
+    const auto keep = [&](cut_sprite& piece) {
+        result.push_back(std::move(piece));
+        return std::string();
+    };
+    if (std::string problem = cut_sheet_each(png, frames, scale, nearest, skip_empty, keep); !problem.empty())
+        return problem;
+    std::sort(result.begin(), result.end(),
+              [](const cut_sprite& a, const cut_sprite& b) { return a.frame < b.frame; });
+    sprites = std::move(result);
     return "";
 }

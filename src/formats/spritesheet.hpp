@@ -25,6 +25,7 @@
 #include "art/structs.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -73,3 +74,13 @@ struct cut_sprite {
 // wholly transparent are left out.
 std::string cut_sheet(std::span<const std::uint8_t> png, std::span<const atlas_frame> frames, std::uint32_t scale,
                       bool nearest, bool skip_empty, std::vector<cut_sprite>& sprites);
+
+// Takes each sprite as cut_sheet_each cuts it (and may take its bytes away): "" to go
+// on, or a sentence that ends the cutting and is returned as its result.
+using sprite_taker = std::function<std::string(cut_sprite& sprite)>;
+
+// Cuts as cut_sheet does, but hands each sprite to `take` as soon as its frame's last
+// row is read (the order of read_png_areas_each), so that only the frames crossing the
+// row being read are held.
+std::string cut_sheet_each(std::span<const std::uint8_t> png, std::span<const atlas_frame> frames,
+                           std::uint32_t scale, bool nearest, bool skip_empty, const sprite_taker& take);

@@ -395,13 +395,14 @@ std::string complete_grid(tileset& tiles)
 {
     const std::uint64_t step_x = std::uint64_t{tiles.tile_width} + tiles.spacing;
     const std::uint64_t step_y = std::uint64_t{tiles.tile_height} + tiles.spacing;
+    // The map editor takes the margin off one side only: a tile may run into the far margin.
     const auto fitting = [&](std::uint32_t side, std::uint64_t tile, std::uint64_t step) -> std::uint64_t {
-        const std::uint64_t inner = side > 2ull * tiles.margin ? side - 2ull * tiles.margin : 0;
+        const std::uint64_t inner = side > tiles.margin ? side - tiles.margin : 0;
         return inner < tile ? 0 : (inner - tile) / step + 1;
     };
     if (tiles.columns == 0) {
         if (tiles.image_width == 0)
-            return "it gives neither columns nor the picture's width";
+            return "it gives neither columns nor the picture's width, and its picture was not read";
         tiles.columns = static_cast<std::uint32_t>(fitting(tiles.image_width, tiles.tile_width, step_x));
     }
     if (tiles.tile_count == 0 && tiles.image_height != 0) {
@@ -447,7 +448,8 @@ std::string write_tsx(const tileset& source, std::string& xml)
     return "";
 }
 
-std::string read_tsx(std::span<const std::uint8_t> xml, tileset& result)
+std::string read_tsx(std::span<const std::uint8_t> xml, tileset& result, std::uint32_t picture_width,
+                     std::uint32_t picture_height)
 {
     if (xml.size() > max_tsx_size)
         return "the tileset is larger than " + std::to_string(max_tsx_size >> 20) + " MiB";
@@ -458,6 +460,10 @@ std::string read_tsx(std::span<const std::uint8_t> xml, tileset& result)
         return error;
     if (!state.has_image)
         return "the tileset has no <image>: only tiles on one picture can be cut";
+    if (picture_width != 0 && picture_height != 0) {
+        read.image_width = picture_width;
+        read.image_height = picture_height;
+    }
     if (std::string error = complete_grid(read); !error.empty())
         return error;
     result = std::move(read);

@@ -51,8 +51,13 @@ std::string write_tsx(const tileset& source, std::string& xml);
 // images (no <image>) is refused. Every size must be a whole number up to
 // max_sheet_side, at most max_atlas_frames tiles and animation frames; tile 0's
 // animation is read, other tiles' are checked and skipped. Missing "columns" and
-// "tilecount" are worked out from the picture's size.
-std::string read_tsx(std::span<const std::uint8_t> xml, tileset& result);
+// "tilecount" are worked out from the picture's size as the map editor does: as many
+// tiles as fit each way after the margin at the top and left (a tile may run into the
+// margin at the far side), with the spacing between them, every row whole; the
+// picture's own size when `picture_width` and `picture_height` give it, else the size
+// the <image> element says.
+std::string read_tsx(std::span<const std::uint8_t> xml, tileset& result, std::uint32_t picture_width = 0,
+                     std::uint32_t picture_height = 0);
 
 // The areas of the tiles on the picture, in tile order, named "0", "1", ... .
 std::vector<atlas_frame> tileset_frames(const tileset& tiles);

@@ -4,17 +4,14 @@
 #include "pixconv/pixconv_options.hpp"
 #include "pixconv/pixconv_sheets.hpp"
 #include "pixconv/pixconv_files.hpp"
-#include "art/savefile.hpp"
 #ifdef PIXCONV_WATCH
 #include "pixconv/pixconv_watch.hpp"
 #endif
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -29,13 +26,14 @@ int usage_error(const std::string& message)
 }
 
 // A failed conversion: one line naming the file to blame, status 1; or a usage error
-// that only the files showed, status 2.
+// that only the files showed, status 2, naming the file when there is one (an output
+// that is an input).
 int failure(const complaint& what)
 {
-    if (what.usage)
+    if (what.usage && what.path.empty())
         return usage_error(what.problem);
     std::fprintf(stderr, "pixconv: %s: %s\n", what.path.c_str(), what.problem.c_str());
-    return 1;
+    return what.usage ? 2 : 1;
 }
 
 // Reads the input as a sprite and writes it into `out`.
@@ -60,19 +58,12 @@ complaint convert_font(const conversion& plan, const std::vector<std::uint8_t>& 
     return {plan.output_path, plan.output->write_font(result, plan.how, out)};
 }
 
-// The companions and the main output, all or none.
-complaint write_outputs(const std::string& path, written& out)
+// The companions and the main output, all or none, never over one of `inputs`.
+complaint write_written(const std::vector<std::string>& inputs, const std::string& path, written& out)
 {
     std::vector<output_file> files = std::move(out.companions);
     files.push_back({path, std::move(out.bytes)});
-    std::size_t failed = 0;
-    errno = 0;
-    if (write_output_files(files, failed) == 0)
-        return {};
-    const std::string& blamed = files[failed].path;
-    const char* refusal = save_refusal(blamed.c_str());
-    return {blamed, std::string("cannot be written: ") +
-                        (refusal ? refusal : errno ? std::strerror(errno) : "unknown error")};
+    return write_outputs(inputs, files);
 }
 
 // The default mode: one input read whole, converted, and written only when all went
@@ -85,7 +76,7 @@ complaint convert_one(const conversion& plan, std::string& warning)
     written out;
     complaint result = plan.sprite ? convert_sprite(plan, input, out) : convert_font(plan, input, out, warning);
     if (result.problem.empty())
-        result = write_outputs(plan.output_path, out);
+        result = write_written({plan.input_path}, plan.output_path, out);
     return result;
 }
 
@@ -138,7 +129,7 @@ std::vector<std::string> watched_inputs(const std::vector<std::string>& names)
 }
 #endif
 
-// --palette FILE: the 16 colours in the format FILE's ending names.
+// --palette FILE alone: the 16 colours in the format FILE's ending names.
 int write_palette(const command_line& line)
 {
     const format_row* row = nullptr;
@@ -147,8 +138,22 @@ int write_palette(const command_line& line)
     written out;
     complaint result{line.how.palette_path, row->write_palette(out)};
     if (result.problem.empty())
-        result = write_outputs(line.how.palette_path, out);
+        result = write_written({}, line.how.palette_path, out);
     return result.problem.empty() ? 0 : failure(result);
+}
+
+// --palette FILE with files to convert: the colours sprite values are drawn in; the
+// editors' without it.
+complaint read_palette_file(const std::string& path, const format_row* row, colour_set& colours)
+{
+    colours = editor_colours();
+    if (!row)
+        return {};
+    std::vector<std::uint8_t> data;
+    std::string problem = read_whole(path, data);
+    if (problem.empty())
+        problem = row->read_palette(data, colours);
+    return {path, problem};
 }
 
 } // namespace
@@ -166,10 +171,14 @@ int pixconv_main(int argc, char** argv)
         std::printf("pixconv %s\n", PIXCONV_VERSION);
         return 0;
     }
-    if (std::find(line.given.begin(), line.given.end(), "--palette") != line.given.end())
+    const bool palette_given = std::find(line.given.begin(), line.given.end(), "--palette") != line.given.end();
+    if (palette_given && line.names.empty())
         return write_palette(line);
+    const format_row* palette = nullptr;
+    std::string problem = palette_given ? plan_palette(line, palette) : "";
     planned work;
-    std::string problem = plan_sheets(line, work.sheets);
+    if (problem.empty())
+        problem = plan_sheets(line, work.sheets);
     if (problem.empty() && work.sheets.mode == sheet_mode::none)
         problem = plan_animation(line, work.movie);
     if (problem.empty() && work.sheets.mode == sheet_mode::none && work.movie.mode == animation_mode::none)
@@ -177,6 +186,10 @@ int pixconv_main(int argc, char** argv)
     if (!problem.empty())
         return usage_error(problem);
     const auto convert = [&]() {
+        colour_set colours;
+        if (complaint read = read_palette_file(line.how.palette_path, palette, colours); !read.problem.empty())
+            return failure(read);
+        const picture_colours_set in_use(colours);
         complaint warning;
         const complaint result = run(work, warning);
         if (!warning.problem.empty())
@@ -184,8 +197,12 @@ int pixconv_main(int argc, char** argv)
         return result.problem.empty() ? 0 : failure(result);
     };
 #ifdef PIXCONV_WATCH
-    if (line.watch)
-        return watch_and_convert(watched_inputs(line.names), line.names.back(), convert);
+    if (line.watch) {
+        std::vector<std::string> inputs = watched_inputs(line.names);
+        if (palette)
+            inputs.push_back(line.how.palette_path);
+        return watch_and_convert(inputs, line.names.back(), convert);
+    }
 #endif
     return convert();
 }

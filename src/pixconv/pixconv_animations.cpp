@@ -111,23 +111,35 @@ std::string frame_path(const animation_job& job, std::size_t index, std::size_t 
                          static_cast<std::uint32_t>(index));
 }
 
+// Each frame goes into its temporary file as soon as it is composed, so that only one
+// frame is held however many the GIF has; all of them take their places at the end.
 complaint run_split(const animation_job& job)
 {
     const std::string& path = job.inputs.front();
     std::vector<std::uint8_t> data;
-    animation movie;
-    std::string problem = read_whole(path, data);
-    if (problem.empty())
-        problem = read_gif(data, job.how.nearest, movie);
-    if (!problem.empty())
+    if (std::string problem = read_whole(path, data); !problem.empty())
         return {path, problem};
-    std::vector<output_file> outputs;
-    for (std::size_t i = 0; i < movie.frames.size(); ++i) {
-        bitmap sprite{static_cast<std::uint8_t>(movie.height), static_cast<std::uint8_t>(movie.width),
-                      movie.frames[i].data()};
-        outputs.push_back({frame_path(job, i, movie.frames.size()), write_sprite_file(sprite)});
-    }
-    return write_outputs(job.inputs, outputs);
+    std::vector<std::string> paths;
+    const std::size_t count = count_gif_frames(data);
+    for (std::size_t i = 0; i < count; ++i)
+        paths.push_back(frame_path(job, i, count));
+    output_set outputs;
+    if (complaint refused = open_outputs(job.inputs, paths, outputs); !refused.problem.empty())
+        return refused;
+    complaint staged;
+    const gif_frame_taker take = [&](animation& so_far) {
+        const std::size_t index = so_far.frames.size() - 1;
+        if (index >= paths.size())
+            return std::string("the file is damaged (a frame after its end)");
+        bitmap sprite{static_cast<std::uint8_t>(so_far.height), static_cast<std::uint8_t>(so_far.width),
+                      so_far.frames.back().data()};
+        staged = stage_output(outputs, index, write_sprite_file(sprite));
+        return staged.problem;
+    };
+    animation header;
+    if (std::string problem = read_gif_frames(data, job.how.nearest, take, header); !problem.empty())
+        return staged.problem.empty() ? complaint{path, problem} : staged;
+    return commit_outputs(outputs);
 }
 #endif
 

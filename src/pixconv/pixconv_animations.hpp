@@ -5,9 +5,9 @@
 //   split: ANIMATION.gif FOLDER/ or NAME%02d.spr        every frame as a browser shows it
 // Sprites of different sizes share a canvas of the largest width and the largest
 // height, each frame at its top-left corner with the rest transparent: sprites drawn
-// for one animation share their top-left corner in the editor too. Outputs are made in
-// memory and written only when all of them are whole; an output that is an input is
-// refused.
+// for one animation share their top-left corner in the editor too. Every output goes
+// through the converter's one write path (pixconv_files.hpp): all or none, never over an
+// input. A split holds one frame at a time, each written as soon as it is composed.
 #pragma once
 #include "pixconv/pixconv_files.hpp"
 #include "pixconv/pixconv_formats.hpp"

@@ -4,7 +4,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+// pixconv(1) names the limit for GIFs and for compressed fonts.
+static_assert(max_input_size == 64u << 20, "say the new limit in pixconv(1)");
 
 std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data, std::size_t bytes_used)
 {
@@ -34,10 +38,90 @@ std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data,
     return problem;
 }
 
-int write_output_files(std::span<const output_file> outputs, std::size_t& failed)
+namespace {
+
+// Why the save of output `path` failed, from replace_files' or commit_files' `status`
+// and errno, with what was written: nothing, or the `failed` outputs before it.
+complaint write_failure(const std::string& path, int status, std::size_t failed, std::size_t count)
 {
+    const int error = errno; // before save_refusal looks at the file
+    const char* refusal = save_refusal(path.c_str());
+    const std::string reason = refusal ? refusal : error ? std::strerror(error) : "unknown error";
+    if (status != -2)
+        return {path, "cannot be written: " + reason + "; nothing was written"};
+    return {path, "cannot be written: " + reason + "; the " + std::to_string(failed) +
+                      " outputs before it were written, it and the " + std::to_string(count - failed - 1) +
+                      " after it were not"};
+}
+
+} // namespace
+
+output_set::~output_set()
+{
+    discard_files(staged);
+}
+
+complaint open_outputs(const std::vector<std::string>& inputs, std::vector<std::string> paths, output_set& set)
+{
+    // Compared by what they reach: a link or another spelling of an input is that input.
+    std::vector<std::string> read;
+    for (const std::string& input : inputs)
+        read.push_back(file_identity(input.c_str()));
+    std::vector<std::string> written;
+    for (const std::string& path : paths) {
+        const std::string output = file_identity(path.c_str());
+        for (std::size_t i = 0; i < read.size(); ++i)
+            if (output == read[i])
+                return {path, "is also an input (" + inputs[i] + "); an input is never overwritten; nothing was written",
+                        true};
+        for (std::size_t i = 0; i < written.size(); ++i)
+            if (output == written[i])
+                return {path, "is also the output " + paths[i] + "; two outputs cannot share a file; nothing was written",
+                        true};
+        written.push_back(output);
+    }
+    set.paths = std::move(paths);
+    return {};
+}
+
+complaint stage_output(output_set& set, std::size_t index, std::span<const std::uint8_t> bytes)
+{
+    const std::string& path = set.paths.at(index);
+    errno = 0;
+    if (const int status = stage_file(set.staged, {path.c_str(), bytes.data(), bytes.size()}); status != 0) {
+        const complaint failed = write_failure(path, status, 0, 0);
+        discard_files(set.staged);
+        set.staged_paths.clear();
+        return failed;
+    }
+    set.staged_paths.push_back(index);
+    return {};
+}
+
+complaint commit_outputs(output_set& set)
+{
+    std::size_t failed = 0;
+    errno = 0;
+    const std::size_t count = set.staged.size();
+    const int status = commit_files(set.staged, failed);
+    if (status == 0)
+        return {};
+    return write_failure(set.paths[set.staged_paths[failed]], status, failed, count);
+}
+
+complaint write_outputs(const std::vector<std::string>& inputs, const std::vector<output_file>& outputs)
+{
+    std::vector<std::string> paths;
+    for (const output_file& output : outputs)
+        paths.push_back(output.path);
+    output_set set;
+    if (complaint refused = open_outputs(inputs, paths, set); !refused.problem.empty())
+        return refused;
     std::vector<new_file> files;
     for (const output_file& output : outputs)
         files.push_back({output.path.c_str(), output.bytes.data(), output.bytes.size()});
-    return replace_files(files, failed);
+    std::size_t failed = 0;
+    errno = 0;
+    const int status = replace_files(files, failed);
+    return status == 0 ? complaint{} : write_failure(outputs[failed].path, status, failed, outputs.size());
 }

@@ -247,10 +247,7 @@ std::string write_hex(written& out)
 
 std::string write_swatch(written& out)
 {
-    std::vector<std::uint8_t> values(16);
-    for (std::uint8_t v = 0; v < 16; ++v)
-        values[v] = v;
-    return write_png_picture(16, 1, values, out.bytes);
+    return write_png_swatch(out.bytes);
 }
 
 // The two size bytes and 255 x 255 pixel bytes.
@@ -268,7 +265,7 @@ constexpr std::array formats = {
     format_row{.ending = ".png", .family = "PNG", .content = holds::either,
                .read_sprite = read_png, .write_sprite = write_png, .read_font = read_sheet, .write_font = write_sheet,
                .help = ".png             PNG: a sprite, or a font as a sheet of 16 x 16 glyphs (read, write)",
-               .write_palette = write_swatch},
+               .write_palette = write_swatch, .read_palette = read_png_colours},
 #ifdef PIXCONV_GIF
     format_row{.ending = ".gif", .family = "GIF", .content = holds::a_sprite,
                .read_sprite = read_gif_sprite, .write_sprite = write_gif_sprite,
@@ -277,12 +274,12 @@ constexpr std::array formats = {
     format_row{.ending = ".apng", .family = "APNG", .content = holds::a_sprite, .write_sprite = write_apng_sprite,
                .help = ".apng            animated PNG of sprites (write)"},
     format_row{.ending = ".gpl", .family = "GIMP palette", .content = holds::a_sprite,
-               .help = ".gpl .pal .hex   the 16 colours for other programs: GIMP, JASC, hex (--palette)",
-               .in_hint = false, .write_palette = write_gpl},
+               .help = ".gpl .pal .hex   palettes: GIMP, JASC (or RIFF), hex (--palette)",
+               .in_hint = false, .write_palette = write_gpl, .read_palette = read_gimp_palette},
     format_row{.ending = ".pal", .family = "JASC palette", .content = holds::a_sprite, .in_hint = false,
-               .write_palette = write_pal},
+               .write_palette = write_pal, .read_palette = read_jasc_palette},
     format_row{.ending = ".hex", .family = "hex palette", .content = holds::a_sprite, .in_hint = false,
-               .write_palette = write_hex},
+               .write_palette = write_hex, .read_palette = read_hex_palette},
     format_row{.ending = ".psf", .family = "PSF", .content = holds::a_font,
                .read_font = read_console_font, .write_font = write_console_font,
                .help = ".psf .psfu       PC Screen Font, version 1 or 2, optionally .gz (read, write)"},

@@ -5,6 +5,7 @@
 // one sentence that says what is wrong.
 #pragma once
 #include "formats/charset.hpp"
+#include "formats/colours.hpp"
 #include "art/fonts.hpp"
 #include "pixconv/pixconv_files.hpp"
 #include "pixconv/pixconv_sheets.hpp"
@@ -31,7 +32,7 @@ struct settings {
     sheet_options sheet;     // packing and cutting sprite sheets
     std::optional<std::uint32_t> delay_ms; // --delay: every frame's duration in milliseconds
     std::uint32_t loops = 0;               // --loop: plays in all, 0 forever
-    std::string palette_path;              // --palette: where the 16 colours are written
+    std::string palette_path;              // --palette: where the 16 colours are written, or read from
 };
 
 // How long an animation shows a frame: --delay when given, else the atlas's "duration"
@@ -56,8 +57,10 @@ using font_reader = std::string (*)(std::span<const std::uint8_t> data, const se
                                     std::string& warning);
 using sprite_writer = std::string (*)(const bitmap& sprite, const settings& how, written& out);
 using font_writer = std::string (*)(const struct font& source, const settings& how, written& out);
-// Writes the 16 colours, as --palette FILE asks.
+// Writes the 16 colours, as --palette FILE alone asks.
 using palette_writer = std::string (*)(written& out);
+// Reads the 16 colours to draw sprite values in, as --palette FILE with files to convert asks.
+using palette_reader = std::string (*)(std::span<const std::uint8_t> data, colour_set& colours);
 
 enum class holds { a_sprite, a_font, either };
 
@@ -84,6 +87,7 @@ struct format_row {
     // uses; 0: the whole file is read, up to the converter's input limit.
     std::size_t bytes_used = 0;
     palette_writer write_palette = nullptr; // the palette in this format, for --palette
+    palette_reader read_palette = nullptr;
 };
 
 // Every row, in the order --help lists them.

@@ -6,6 +6,7 @@
 #include "formats/freetypefont.hpp"
 #include "formats/pngimage.hpp"
 #include "formats/truetype.hpp"
+#include "pixconv/pixconv_names.hpp"
 
 #include <algorithm>
 #include <array>
@@ -311,12 +312,18 @@ constexpr std::array options = {
                .help = "--godot 3|4       which engine version the sprite frames are for (default: 4)",
                .sheets = in_sprite_frames},
     option_row{.name = "--palette", .takes_value = true, .set = set_palette,
-               .help = "--palette FILE    writes the 16 colours as FILE: .gpl, .pal (JASC), .hex or .png (16 x 1)"},
+               .families = {"PNG", "GIF", "APNG", "BMFont"},
+               .misuse = "--palette FILE with files to convert applies to a PNG, GIF, APNG or BMFont side",
+               .help = "--palette FILE    with files to convert: draw value i in FILE's colour i, and read\n"
+                       "                    each colour as the value of that colour in FILE (.gpl, .pal,\n"
+                       "                    .hex, or .png: its first 16 colours); alone: write the 16\n"
+                       "                    colours as FILE (.gpl, .pal, .hex, or .png of 16 x 1)",
+               .sheets = in_sheets, .animations = in_make | in_split},
 #ifdef PIXCONV_WATCH
     option_row{.name = "--watch", .set = set_watch,
                .help = "--watch           convert, then again whenever an input changes, until interrupted\n"
                        "                    (Linux only)",
-               .sheets = ~0u},
+               .sheets = ~0u, .animations = in_make | in_split},
 #endif
     option_row{.name = "--help", .set = ask_help,
                .help = "--help, --version", .sheets = ~0u},
@@ -383,6 +390,10 @@ std::string ending_hint()
 // Finds both rows and checks that the input can be read and the output written.
 std::string find_formats(const command_line& line, conversion& plan)
 {
+    // A tileset is a mode's output, and is read only beside its picture.
+    if (ends_with(plan.input_path, ".tsx"))
+        return plan.input_path + ": a tileset is read through its picture: name the picture, with the .tsx of "
+                                 "its name beside it (pixconv TILES.png FOLDER/)";
     plan.input = format_of(plan.input_path);
     plan.output = format_of(plan.output_path, line.given);
     for (const auto& [row, path] : {std::pair{plan.input, plan.input_path}, std::pair{plan.output, plan.output_path}})
@@ -569,17 +580,18 @@ std::string plan_animation(const command_line& line, animation_job& job)
 
 std::string plan_palette(const command_line& line, const format_row*& row)
 {
-    if (!line.names.empty() || line.given.size() > 1)
-        return "--palette FILE takes no other file names or options";
+    const bool alone = line.names.empty();
+    if (alone && line.given.size() > 1)
+        return "--palette FILE alone takes no other options";
     row = format_of(line.how.palette_path);
-    if (!row || !row->write_palette) {
-        std::string endings;
-        for (const format_row& each : format_table())
-            if (each.write_palette)
-                endings += std::string(endings.empty() ? "" : ", ") + std::string(each.ending);
-        return "--palette writes " + endings + ", not '" + line.how.palette_path + "'";
-    }
-    return "";
+    if (row && (alone ? row->write_palette != nullptr : row->read_palette != nullptr))
+        return "";
+    std::string endings;
+    for (const format_row& each : format_table())
+        if (alone ? each.write_palette != nullptr : each.read_palette != nullptr)
+            endings += std::string(endings.empty() ? "" : ", ") + std::string(each.ending);
+    return std::string(alone ? "--palette writes " : "--palette reads ") + endings + ", not '" +
+           line.how.palette_path + "'";
 }
 
 std::string usage_text()
@@ -607,6 +619,7 @@ std::string usage_text()
             "  pixconv [options] SHEET.png " + endings + "       the frames of SHEET.json\n";
     if (format_of("a.gif"))
         text += "  pixconv [--nearest] ANIMATION.gif FOLDER/ or NAME%02d.spr   every frame\n";
+    // The other use of --palette, with files to convert, is an option of every mode: its line below.
     text += "  pixconv --palette FILE                        the 16 colours for other programs\n";
     text += "Options:\n";
     for (const option_row& row : options)

@@ -56,7 +56,9 @@ inline constexpr std::uint32_t max_loops = 65535;
 // refuses the options that do nothing in it and fills `job`. "" or the usage error.
 std::string plan_animation(const command_line& line, animation_job& job);
 
-// For --palette FILE: checks that nothing else was asked and finds FILE's format row.
+// For --palette FILE: alone, checks that no other option was given and that FILE's
+// ending names a palette that can be written; with files to convert, one that can be
+// read. Finds FILE's format row.
 std::string plan_palette(const command_line& line, const format_row*& row);
 
 // What --help prints, formats and options from their tables.

@@ -11,9 +11,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <set>
 
 namespace {
@@ -40,24 +38,6 @@ std::string base_name(const std::string& path)
 std::string with_ending(const std::string& path, std::size_t cut, const std::string& ending)
 {
     return path.substr(0, path.size() - cut) + ending;
-}
-
-complaint write_outputs(const std::vector<std::string>& inputs, const std::vector<output_file>& outputs)
-{
-    for (const output_file& output : outputs)
-        for (const std::string& input : inputs)
-            if (same_file(output.path.c_str(), input.c_str()))
-                return {output.path, "is an input too; an input is never overwritten"};
-    std::size_t failed = 0;
-    errno = 0;
-    const int status = write_output_files(outputs, failed);
-    if (status == 0)
-        return {};
-    const std::string reason = errno ? std::strerror(errno) : "unknown error";
-    if (status != -2)
-        return {outputs[failed].path, "cannot be written (" + reason + "); no file was changed"};
-    return {outputs[failed].path, "cannot be written (" + reason + "); the " + std::to_string(failed) +
-                                      " files before it were written, it and the rest were not"};
 }
 
 std::string read_atlas_file(const std::string& path, atlas& result)
@@ -130,14 +110,17 @@ complaint read_frames(const std::vector<std::string>& inputs, std::uint32_t scal
 
 namespace {
 
-// The tiles of a tileset, each cut into a file named after its number.
-std::string read_tileset_frames(const std::string& path, std::vector<atlas_frame>& frames)
+// The tiles of a tileset on the picture `png`, each cut into a file named after its number.
+std::string read_tileset_frames(const std::string& path, std::span<const std::uint8_t> png,
+                                std::vector<atlas_frame>& frames)
 {
     std::vector<std::uint8_t> xml;
     tileset tiles;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
     std::string problem = read_whole(path, xml);
     if (problem.empty())
-        problem = read_tsx(xml, tiles);
+        problem = read_png_size(png, width, height).empty() ? read_tsx(xml, tiles, width, height) : read_tsx(xml, tiles);
     if (problem.empty())
         frames = tileset_frames(tiles);
     return problem;
@@ -185,7 +168,7 @@ complaint find_frames(const sheet_job& job, std::span<const std::uint8_t> png, s
     std::string problem;
     if (!exists(json_path) && exists(tsx_path)) {
         json_path = tsx_path;
-        problem = read_tileset_frames(tsx_path, read.frames);
+        problem = read_tileset_frames(tsx_path, png, read.frames);
     } else {
         problem = read_atlas_file(json_path, read);
     }
@@ -217,15 +200,22 @@ complaint run_cut(const sheet_job& job)
     std::vector<std::string> inputs = job.inputs;
     if (complaint found = find_frames(job, png, frames, paths, inputs); !found.problem.empty())
         return found;
-    std::vector<cut_sprite> sprites;
-    if (std::string problem = cut_sheet(png, frames, job.scale, job.nearest, job.skip_empty, sprites); !problem.empty())
-        return {sheet, problem};
-    if (sprites.empty())
+    // Each sprite goes into its temporary file as soon as it is cut, so that only the
+    // frames crossing the row being read are held; all take their places at the end.
+    output_set outputs;
+    if (complaint refused = open_outputs(inputs, paths, outputs); !refused.problem.empty())
+        return refused;
+    complaint staged;
+    const sprite_taker take = [&](cut_sprite& sprite) {
+        staged = stage_output(outputs, sprite.frame, sprite.file);
+        return staged.problem;
+    };
+    if (std::string problem = cut_sheet_each(png, frames, job.scale, job.nearest, job.skip_empty, take);
+        !problem.empty())
+        return staged.problem.empty() ? complaint{sheet, problem} : staged;
+    if (outputs.staged.empty())
         return {sheet, "every frame is wholly transparent; with --skip-empty there is nothing to write"};
-    std::vector<output_file> outputs;
-    for (cut_sprite& sprite : sprites)
-        outputs.push_back({paths[sprite.frame], std::move(sprite.file)});
-    return write_outputs(inputs, outputs);
+    return commit_outputs(outputs);
 }
 
 bool names_a_folder(const std::string& name)

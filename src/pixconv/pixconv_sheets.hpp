@@ -7,8 +7,9 @@
 //                                     without it the tiles of SHEET.tsx, named 0.spr, ...
 //   tileset:       SPRITE.spr ... TILES.tsx, or SHEET.png TILES.tsx   (pixconv_game.hpp)
 //   sprite frames: SPRITE.spr ... WALK.tres, or SHEET.png WALK.tres
-// Every output is made in memory first and written only when all of it succeeded, all
-// files together (write_output_files); an output that is an input is refused. Usage
+// Every output goes through the converter's one write path (pixconv_files.hpp): all
+// files together or none, never over an input. A cut holds only the frames crossing the
+// row of the sheet being read, each written once its last row is read. Usage
 // checks return "" or the usage error; the modes hand their complaint to pixconv_main.
 #pragma once
 #include "formats/atlasjson.hpp"
@@ -78,9 +79,6 @@ std::string check_sheet_names(sheet_job& job);
 complaint run_sheet_job(const sheet_job& job);
 
 // Shared with the other modes that pack sprites.
-// Refuses an output that is one of the inputs, then writes every output or none.
-complaint write_outputs(const std::vector<std::string>& inputs, const std::vector<output_file>& outputs);
-
 // Sprites to pack or animate, each with its name and the duration its source gives.
 struct frame_set {
     std::vector<bitmap> sprites; // freed with the set

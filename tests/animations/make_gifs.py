@@ -2,7 +2,10 @@
 # folder OUT: for each disposal method 0-3, one made by Pillow (every frame with its own
 # palette order, so local colour tables) and one by ImageMagick (frames smaller than the
 # canvas at offsets), and one interlaced. Every GIF has a transparent index and only
-# the 16 colours.
+# the 16 colours. Then GIFs put together byte by byte, which no encoder makes but files
+# from elsewhere hold: without the trailer, with disposal values 4 to 7, with a first frame
+# that reaches past the screen; and damaged ones, named damaged-*.gif, which a browser
+# cannot show whole.
 #   /usr/bin/python3 make_gifs.py OUT
 import random
 import subprocess
@@ -69,4 +72,77 @@ def main(out):
     subprocess.run(['convert', f'{out}/im-dispose1.gif', '-interlace', 'GIF', f'{out}/im-interlaced.gif'], check=True)
 
 
+
+def lzw(indices, min_size=5, undefined_at=None):
+    """The sub-blocks of `indices` compressed as literals; a code past the table at `undefined_at`."""
+    clear = 1 << min_size
+    width, next_code, previous = min_size + 1, clear + 2, None
+    bits = count = 0
+    data = bytearray()
+
+    def put(code):
+        nonlocal bits, count
+        bits |= code << count
+        count += width
+        while count >= 8:
+            data.append(bits & 0xFF)
+            bits >>= 8
+            count -= 8
+
+    put(clear)
+    for n, value in enumerate(indices):
+        put(next_code + 3 if n == undefined_at else value)
+        if previous is not None and next_code < 4096:
+            next_code += 1
+            if next_code == 1 << width and width < 12:
+                width += 1
+        previous = value
+    put(clear + 1)
+    if count:
+        data.append(bits & 0xFF)
+    blocks = bytearray([min_size])
+    for at in range(0, len(data), 255):
+        chunk = data[at:at + 255]
+        blocks += bytes([len(chunk)]) + chunk
+    return bytes(blocks) + b'\0'
+
+
+def gif_bytes(screen, frames):
+    """A GIF89a of the 16 colours (entry 16 transparent); each frame (x, y, w, h, disposal, pixels)."""
+    table = b''.join(bytes(c) for c in COLOURS) + bytes(3 * 16)
+    out = b'GIF89a' + bytes([screen[0], 0, screen[1], 0, 0xF4, 0, 0]) + table
+    for x, y, w, h, disposal, pixels, *damage in frames:
+        out += bytes([0x21, 0xF9, 4, (disposal << 2) | 1, 10, 0, 16, 0])
+        out += bytes([0x2C, x, 0, y, 0, w, 0, h, 0, 0])
+        out += lzw(pixels, undefined_at=damage[0] if damage else None)
+    return out + b'\x3B'
+
+
+def boxes(w, h, seed):
+    rng = random.Random(seed)
+    return [16 if rng.random() < 0.3 else rng.randrange(16) for _ in range(w * h)]
+
+
+def write_by_hand(out):
+    def save(name, data):
+        with open(f'{out}/{name}', 'wb') as file:
+            file.write(data)
+
+    two = [(0, 0, 6, 5, 0, boxes(6, 5, 1)), (1, 1, 4, 3, 0, boxes(4, 3, 2))]
+    save('hand-no-trailer.gif', gif_bytes((6, 5), two)[:-1])
+    for disposal in range(4, 8):
+        frames = [(0, 0, 6, 5, 1, boxes(6, 5, 3)), (1, 1, 4, 3, disposal, boxes(4, 3, 4)),
+                  (2, 0, 3, 4, 1, boxes(3, 4, 5))]
+        save(f'hand-dispose{disposal}.gif', gif_bytes((6, 5), frames))
+    later = (0, 0, 9, 9, 1, boxes(9, 9, 8))  # later frames are cut to the grown canvas
+    save('hand-larger-first.gif', gif_bytes((4, 4), [(0, 0, 6, 5, 1, boxes(6, 5, 6)), later]))
+    save('hand-past-screen.gif', gif_bytes((4, 4), [(3, 2, 3, 3, 1, boxes(3, 3, 7)), later]))
+    save('hand-no-screen.gif', gif_bytes((0, 0), [(0, 0, 5, 3, 1, boxes(5, 3, 9)), later]))
+    save('damaged-undefined-code.gif', gif_bytes((6, 5), [two[0], (1, 1, 4, 3, 0, boxes(4, 3, 2), 5)]))
+    save('damaged-short-frame.gif', gif_bytes((6, 5), [two[0], (1, 1, 4, 3, 0, boxes(4, 2, 2))]))
+    whole = gif_bytes((6, 5), two)
+    save('damaged-cut-in-frame.gif', whole[:len(whole) - 8])
+
+
 main(sys.argv[1])
+write_by_hand(sys.argv[1])

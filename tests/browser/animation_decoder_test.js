@@ -2,7 +2,10 @@
 // Chromium, read every frame pixconv writes: the frame count, each frame's pixels (the
 // sprite's colours, transparent where the sprite is), durations and repetitions. Then
 // GIFs made by Pillow and ImageMagick with every disposal method are decoded the same
-// way, and each frame must equal the sprite pixconv cut from it.
+// way, and each frame must equal the sprite pixconv cut from it; so must the GIFs put
+// together byte by byte (no trailer, disposal 4-7, a first frame past the screen). The
+// damaged ones, which Chromium cannot show whole, pixconv refuses in one line, writing
+// nothing.
 //   node animation_decoder_test.js PIXCONV TESTS_DIR
 'use strict';
 const childProcess = require('child_process');
@@ -22,10 +25,11 @@ function fail(message) {
     process.exit(1);
 }
 
-function run(program, args, cwd) {
+function run(program, args, cwd, status = 0) {
     const result = childProcess.spawnSync(program, args, { cwd, encoding: 'utf8' });
-    if (result.status !== 0)
+    if (result.status !== status)
         fail(`${program} ${args.join(' ')} ended with status ${result.status}: ${result.stderr}`);
+    return result;
 }
 
 // The editors' colour of value v (its low four bits) as RGBA; 255 is transparent.
@@ -117,6 +121,40 @@ function difference(have, want, width) {
     return '';
 }
 
+// How many frames Chromium decodes before the first it cannot, and what it said then.
+function decodeUntilFailure(page, name) {
+    return page.evaluate(async (url) => {
+        const data = new Uint8Array(await (await fetch(url)).arrayBuffer());
+        let decoded = 0;
+        try {
+            const decoder = new ImageDecoder({ data, type: 'image/gif' });
+            await decoder.tracks.ready;
+            for (; decoded < 8; ++decoded)
+                (await decoder.decode({ frameIndex: decoded, completeFramesOnly: true })).image.close();
+            return { decoded, error: '' };
+        } catch (error) {
+            return { decoded, error: String(error) };
+        }
+    }, name);
+}
+
+async function checkDamagedGifs(page, dir, problems) {
+    const damaged = fs.readdirSync(dir).filter((name) => name.startsWith('damaged-'));
+    for (const gif of damaged) {
+        const result = run(pixconv, [gif, 'out-%d.spr'], dir, 1);
+        if (result.stderr.split('\n').length !== 2 || !result.stderr.startsWith(`pixconv: ${gif}: `))
+            problems.push(`${gif}: pixconv said ${JSON.stringify(result.stderr)}, not one line`);
+        if (fs.readdirSync(dir).some((name) => name.startsWith('out-')))
+            problems.push(`${gif}: pixconv wrote a sprite`);
+        // Each holds one sound frame, then a damaged one.
+        const shown = await decodeUntilFailure(page, gif);
+        if (shown.decoded !== 1 || !shown.error)
+            problems.push(`${gif}: Chromium decoded ${shown.decoded} frames (${shown.error || 'no error'}), not 1`);
+    }
+    if (damaged.length !== 3)
+        problems.push(`${damaged.length} damaged GIFs were made, not 3`);
+}
+
 async function checkOurAnimations(page, dir, problems) {
     const names = writeWalk(dir);
     const sprites = names.map(readSprite);
@@ -142,8 +180,9 @@ async function checkOurAnimations(page, dir, problems) {
 
 async function checkGifsFromElsewhere(page, dir, problems) {
     run('/usr/bin/python3', [path.join(testsDir, 'animations', 'make_gifs.py'), dir], dir);
-    const gifs = fs.readdirSync(dir).filter((name) => name.endsWith('.gif') && !name.startsWith('walk'));
-    if (gifs.length < 9)
+    const gifs = fs.readdirSync(dir).filter((name) => name.endsWith('.gif') && !name.startsWith('walk') &&
+        !name.startsWith('damaged-'));
+    if (gifs.length < 17)
         problems.push(`only ${gifs.length} GIFs were made`);
     for (const gif of gifs) {
         const stem = gif.slice(0, -4);
@@ -181,10 +220,11 @@ async function main() {
         const problems = [];
         await checkOurAnimations(page, dir, problems);
         const count = await checkGifsFromElsewhere(page, dir, problems);
+        await checkDamagedGifs(page, dir, problems);
         if (problems.length)
             fail(problems.slice(0, 20).join('\n'));
         console.log(`Chromium decoded the GIF and APNG written frame for frame, and ${count} GIFs from elsewhere ` +
-            'as pixconv cut them');
+            'as pixconv cut them, and pixconv refused the 3 that Chromium cannot show whole');
     } finally {
         if (browser)
             await browser.close();

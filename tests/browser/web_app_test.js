@@ -131,7 +131,7 @@ for (const editor of ['pixmend', 'glyfmend'])
     assert.notStrictEqual(await focused(page), 'Editor picture');
 
     // From the top of the page, Tab alone visits every control and the picture.
-    const controls = await page.$$eval('a, button, input, canvas', list => list
+    const controls = await page.$$eval('a, button, input, canvas[tabindex]', list => list
       .filter(e => !e.hidden && e.getClientRects().length > 0)
       .map(e => e.getAttribute('aria-label') || e.id || e.textContent.trim()));
     await page.evaluate(() => document.activeElement.blur());

@@ -267,6 +267,10 @@ test('an error shows the converter\'s own line; a picture shows before download;
     return image && image.complete && image.naturalWidth && [image.alt, image.naturalWidth, image.naturalHeight];
   }, {polling: 20});
   assert.deepStrictEqual(await shown.jsonValue(), ['knight picture.png', hero[0], hero[1]]);
+  // Shown enlarged at a whole scale: every pixel a square of screen pixels.
+  const scale = await page.$eval('#outputs img', image => [image.getBoundingClientRect().width / image.naturalWidth,
+                                                          image.getBoundingClientRect().height / image.naturalHeight]);
+  assert.ok(Number.isInteger(scale[0]) && scale[0] > 1 && scale[1] === scale[0], `shown at ${scale}`);
   await web.click(page, 'Options');
   assert.deepStrictEqual(await accessibilityFaults(page), []);
   await page.close();

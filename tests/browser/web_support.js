@@ -135,27 +135,34 @@ async function keys(page, list) {
     await page.keyboard.press(key);
 }
 
-// The 320 x 200 picture the canvas shows on screen, as 0xRRGGBB numbers.
-async function picture(page) {
-  const canvas = await page.$('#canvas');
-  const shot = await canvas.screenshot({encoding: 'base64'});
-  return page.evaluate(async png => {
+// The screen pixels of a screenshot (base64 PNG), as {width, height, rgb: [0xRRGGBB, ...]};
+// with `grid` ({columns, rows}), only the pixel at the centre of each cell of that grid.
+function pixelsOf(page, png, grid = null) {
+  return page.evaluate(async (data, cells) => {
     const image = new Image();
-    image.src = 'data:image/png;base64,' + png;
+    image.src = 'data:image/png;base64,' + data;
     await image.decode();
     const board = Object.assign(document.createElement('canvas'), {width: image.width, height: image.height});
     const context = board.getContext('2d');
     context.drawImage(image, 0, 0);
-    const data = context.getImageData(0, 0, image.width, image.height).data;
-    const step = image.width / 320; // each frame-buffer pixel is a square block
-    const out = [];
-    for (let y = 0; y < 200; ++y)
-      for (let x = 0; x < 320; ++x) {
-        const i = 4 * (Math.floor((y + 0.5) * step) * image.width + Math.floor((x + 0.5) * step));
-        out.push(data[i] << 16 | data[i + 1] << 8 | data[i + 2]);
+    const bytes = context.getImageData(0, 0, image.width, image.height).data;
+    const {columns, rows} = cells || {columns: image.width, rows: image.height};
+    const rgb = [];
+    for (let y = 0; y < rows; ++y)
+      for (let x = 0; x < columns; ++x) {
+        const i = 4 * (Math.floor((y + 0.5) * image.height / rows) * image.width +
+                       Math.floor((x + 0.5) * image.width / columns));
+        rgb.push(bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2]);
       }
-    return out;
-  }, shot);
+    return {width: columns, height: rows, rgb};
+  }, png, grid);
+}
+
+// The 320 x 200 picture the canvas shows on screen, as 0xRRGGBB numbers: each
+// frame-buffer pixel is a square block there.
+async function picture(page) {
+  const canvas = await page.$('#canvas');
+  return (await pixelsOf(page, await canvas.screenshot({encoding: 'base64'}), {columns: 320, rows: 200})).rgb;
 }
 
 // Colour index to the RGB the editors' window shows (0xA0 a channel, 0x5F added for 8-15).
@@ -181,5 +188,5 @@ async function shows(page, expected) {
   }
 }
 
-module.exports = {openSite, newVisitor, openEditor, waitForEditor, restartBy, chooseFile, statusSays, keys, click, control, picture,
+module.exports = {openSite, newVisitor, openEditor, waitForEditor, restartBy, chooseFile, statusSays, keys, click, control, picture, pixelsOf,
                   windowRgb, shows, waitUntil};

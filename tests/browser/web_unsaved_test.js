@@ -43,7 +43,9 @@ const stored = (page, editor, name) => page.evaluate(async (e, n) => {
 }, editor, name);
 const state = page => page.evaluate(() => ({args: editorPage.args, unsaved: editorPage.unsaved,
                                             editing: document.getElementById('editing').textContent}));
-const idle = page => page.waitForFunction(() => editorPage.idle && editorPage.running, {polling: 20});
+// The page has done what it was asked, and the program has handled every key typed.
+const idle = page => page.waitForFunction(() => editorPage.idle && editorPage.running && editorPage.settled,
+                                          {polling: 20});
 
 async function newSprite(page, name, width, height) {
   await typeInto(page, 'Name', name);
