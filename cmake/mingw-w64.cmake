@@ -18,5 +18,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Without -static the programs would need libstdc++-6.dll and libgcc_s_seh-1.dll.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-# ctest runs the test programs under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# ctest runs the test programs under Wine (scripts/windows names its own prefix).
+if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+endif()
