@@ -639,9 +639,7 @@ TEST(AtlasDurations, AreReadWrittenAndChecked)
 // leaves none of them, and none of the outputs, behind.
 TEST(Animations, ACutShortByAFullDiskLeavesNoFileBehind)
 {
-    tmpfs_mount disk("size=64k");
-    if (!disk.mounted)
-        SKIP_OR_FAIL(disk.why);
+    MOUNT_SMALL_DISK(disk, "size=64k");
     temp_dir dir;
     // 40 frames of 8 x 8: each file takes a page of the 16 the disk has.
     animation movie{8, 8, std::vector<std::vector<std::uint8_t>>(40, std::vector<std::uint8_t>(64, 5)),

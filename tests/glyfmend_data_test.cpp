@@ -72,9 +72,7 @@ TEST_F(GlyfmendData, AFailedSaveReportsItAndLeavesTheOldFileAsItWas)
     font.chr[65].bitmap[0] = 0x7F;
     EXPECT_EQ(save_font(dir.file("no/such/folder/f.fnt").c_str()), -1);
 
-    tmpfs_mount disk("size=64k");
-    if (!disk.mounted)
-        SKIP_OR_FAIL(disk.why);
+    MOUNT_SMALL_DISK(disk, "size=64k");
     const std::string path = disk.file("f.fnt");
     const bytes old_contents = pattern(100, 6);
     write_file(path, old_contents);

@@ -315,9 +315,7 @@ void free_up(const tmpfs_mount& disk)
 
 TEST_F(Glyfmend, AFailedSaveOnAFullFileSystemKeepsTheOldFileAndTheEditorGoesOn)
 {
-    tmpfs_mount disk("size=64k");
-    if (!disk.mounted)
-        SKIP_OR_FAIL(disk.why);
+    MOUNT_SMALL_DISK(disk, "size=64k");
     const std::string path = disk.file("font.fnt");
     const bytes old_font = default_font();
     write_file(path, old_font);
@@ -342,9 +340,7 @@ TEST_F(Glyfmend, AFailedSaveOnAFullFileSystemKeepsTheOldFileAndTheEditorGoesOn)
 
 TEST_F(Glyfmend, AFailedSaveOnAReadOnlyFolderKeepsTheOldFileAndTheEditorGoesOn)
 {
-    tmpfs_mount disk("size=64k");
-    if (!disk.mounted)
-        SKIP_OR_FAIL(disk.why);
+    MOUNT_SMALL_DISK(disk, "size=64k");
     const std::string path = disk.file("font.fnt");
     const bytes old_font = default_font();
     write_file(path, old_font);

@@ -1,6 +1,7 @@
 // The converter's tables: endings found as a user expects, and every option accepted
 // where its row says it does something (a misspelt family would refuse it everywhere).
 #include "pixconv/pixconv_formats.hpp"
+#include "pixconv/pixconv_convert.hpp"
 #include "pixconv/pixconv_options.hpp"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,7 @@
 namespace {
 
 // plan_conversion's verdict on a command line, "" when it may go ahead.
-std::string plan(std::vector<std::string> args, conversion& result)
+std::string plan(std::vector<std::string> args, job& result)
 {
     std::vector<char*> argv = {const_cast<char*>("pixconv")};
     for (std::string& arg : args)
@@ -66,10 +67,10 @@ TEST(PixconvTables, EveryOptionIsAcceptedWhereItDoesSomethingAndRefusedElsewhere
         {{"--size", "0", "a.pcf", "b.fnt"}, "--size takes a whole number of pixels from 1 to 64, not '0'"},
     };
     for (const auto& [args, expected] : cases) {
-        conversion result;
+        job result;
         EXPECT_EQ(plan(args, result), expected) << args[0] << " " << args[args.size() - 1];
     }
-    conversion named;
+    job named;
     ASSERT_EQ(plan({"a.fnt", "dir/9-lives.h"}, named), "");
     EXPECT_EQ(named.how.name, "font_9_lives");
     ASSERT_EQ(plan({"a.fnt", "dir/my-font.v2.bdf"}, named), "");

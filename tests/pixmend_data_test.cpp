@@ -103,9 +103,7 @@ TEST_F(SaveBitmap, ASaveThatCannotCreateItsFileSaysSoAndReturnsOne)
 
 TEST_F(SaveBitmap, ASaveIntoAFullFileSystemLeavesTheOldFileWhole)
 {
-    tmpfs_mount disk("size=64k");
-    if (!disk.mounted)
-        SKIP_OR_FAIL(disk.why);
+    MOUNT_SMALL_DISK(disk, "size=64k");
     const std::string path = disk.file("hero.spr");
     write_file(path, old_file);
     disk.fill_up();
@@ -121,9 +119,7 @@ TEST_F(SaveBitmap, ASaveIntoAFullFileSystemLeavesTheOldFileWhole)
 
 TEST_F(SaveBitmap, ASaveIntoAReadOnlyFolderLeavesTheOldFileWhole)
 {
-    tmpfs_mount disk("size=64k");
-    if (!disk.mounted)
-        SKIP_OR_FAIL(disk.why);
+    MOUNT_SMALL_DISK(disk, "size=64k");
     const std::string path = disk.file("hero.spr");
     write_file(path, old_file);
     ASSERT_TRUE(disk.remount_read_only());
@@ -140,9 +136,7 @@ TEST_F(SaveBitmap, ASaveIntoAReadOnlyFolderLeavesTheOldFileWhole)
 TEST_F(SaveBitmap, ASaveIntoAFolderThatRefusesNewFilesRewritesTheTargetInPlace)
 {
     owned_bitmap sprite(1, 2, {4, 255});
-    tmpfs_mount disk("size=64k,nr_inodes=8");
-    if (!disk.mounted)
-        SKIP_OR_FAIL(disk.why);
+    MOUNT_SMALL_DISK(disk, "size=64k,nr_inodes=8");
     const std::string path = disk.file("hero.spr");
     write_file(path, old_file);
     for (int n = 0;; ++n) { // use up every inode: no temporary file can be made

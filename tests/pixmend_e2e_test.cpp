@@ -328,9 +328,7 @@ TEST_F(Pixmend, ASaveThatCannotOpenItsFileSaysSoAndEditingGoesOn)
 
 TEST_F(Pixmend, ASaveIntoAFullFileSystemKeepsTheOldFileAndEditingGoesOn)
 {
-    tmpfs_mount disk("size=64k");
-    if (!disk.mounted)
-        SKIP_OR_FAIL(disk.why);
+    MOUNT_SMALL_DISK(disk, "size=64k");
     const std::string path = disk.file("hero.spr");
     write_file(path, hero());
     disk.fill_up();
@@ -356,9 +354,7 @@ TEST_F(Pixmend, ASaveIntoAFullFileSystemKeepsTheOldFileAndEditingGoesOn)
 
 TEST_F(Pixmend, ASaveIntoAReadOnlyFolderKeepsTheOldFileAndEditingGoesOn)
 {
-    tmpfs_mount disk("size=64k");
-    if (!disk.mounted)
-        SKIP_OR_FAIL(disk.why);
+    MOUNT_SMALL_DISK(disk, "size=64k");
     const std::string path = disk.file("hero.spr");
     write_file(path, hero());
     ASSERT_TRUE(disk.remount_read_only());

@@ -107,9 +107,7 @@ TEST(ReplaceFile, AMissingFolderIsReportedAndNothingIsMade)
 
 TEST(ReplaceFile, AFullFileSystemLeavesTheOldFileWhole)
 {
-    tmpfs_mount disk("size=64k");
-    if (!disk.mounted)
-        SKIP_OR_FAIL(disk.why);
+    MOUNT_SMALL_DISK(disk, "size=64k");
     const std::string target = disk.file("sprite.spr");
     write_file(target, old_contents);
     disk.fill_up();
@@ -122,9 +120,7 @@ TEST(ReplaceFile, AFullFileSystemLeavesTheOldFileWhole)
 
 TEST(ReplaceFile, AReadOnlyFolderLeavesTheOldFileWhole)
 {
-    tmpfs_mount disk("size=64k");
-    if (!disk.mounted)
-        SKIP_OR_FAIL(disk.why);
+    MOUNT_SMALL_DISK(disk, "size=64k");
     const std::string target = disk.file("font.fnt");
     write_file(target, old_contents);
     ASSERT_TRUE(disk.remount_read_only());
@@ -135,9 +131,7 @@ TEST(ReplaceFile, AReadOnlyFolderLeavesTheOldFileWhole)
 
 TEST(ReplaceFile, AFolderThatRefusesNewFilesGetsTheTargetRewrittenInPlace)
 {
-    tmpfs_mount disk("size=64k,nr_inodes=8");
-    if (!disk.mounted)
-        SKIP_OR_FAIL(disk.why);
+    MOUNT_SMALL_DISK(disk, "size=64k,nr_inodes=8");
     const std::string target = disk.file("sprite.spr");
     write_file(target, old_contents);
     chmod(target.c_str(), 0640);
@@ -268,9 +262,7 @@ TEST(ReplaceFile, AFolderASocketOrABlockDeviceIsRefusedAndLeftAlone)
 
 TEST(ReplaceFiles, AllOrNoneWhenTheDiskFillsPartWay)
 {
-    tmpfs_mount disk("size=64k");
-    if (!disk.mounted)
-        SKIP_OR_FAIL(disk.why);
+    MOUNT_SMALL_DISK(disk, "size=64k");
     const std::string first = disk.file("a.png");
     const std::string second = disk.file("a.json");
     write_file(first, old_contents);

@@ -61,6 +61,14 @@ struct tmpfs_mount {
     std::string why;
 };
 
+// The failed-save fixture: `disk`, a tmpfs mounted with `options` on which a save can be
+// made to fail (filled up, out of inodes, remounted read only). Where this process may
+// not mount, the test ends as SKIP_OR_FAIL ends it.
+#define MOUNT_SMALL_DISK(disk, options) \
+    tmpfs_mount disk(options);          \
+    if (!disk.mounted)                  \
+    SKIP_OR_FAIL(disk.why)
+
 // Every wait below ends as soon as its condition holds. Its limit only ends a real
 // hang: a minute, plus `per_key_limit` for each key typed into a program, since on a
 // busy two-core machine under sanitizers a key can take a dozen milliseconds.

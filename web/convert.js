@@ -1,6 +1,7 @@
 // The converter page: the browser's pixconv run on files from the disk or kept in the
-// browser. What it offers comes from the converter's own `--help` (its format, mode and
-// option tables), read once it has loaded, so that a new row there is a new choice here.
+// browser. What it offers comes from the converter's own tables (its format, mode and
+// option rows, printed as JSON by --tables-json), read once it has loaded, so that a new
+// row there is a new choice here.
 // The choices make a command line, which is what runs: the user may edit it first.
 (() => {
 'use strict';
@@ -30,83 +31,33 @@ function loadConverter() {
 }
 let converterNow = null; // the instance, once it has loaded
 
-// ---- The tables of `--help`
+// ---- The tables, as the converter prints them for programs (`--tables-json`)
 
-// Its sections, each {title, rows: [{head, text}]}: a row starts two spaces in, deeper
-// lines continue it, a line at the margin starts a section; two spaces part head and text.
-function sectionsOf(help) {
-  const sections = [];
-  for (const line of help.split('\n')) {
-    const row = /^ {2}(\S.*?)(?: {2,}(.*))?$/.exec(line);
-    const last = sections.at(-1);
-    if (/^ {3,}\S/.test(line) && last && last.rows.length)
-      last.rows.at(-1).text += ' ' + line.trim();
-    else if (row && last)
-      last.rows.push({head: row[1].trim(), text: (row[2] || '').trim()});
-    else if (line.trim())
-      sections.push({title: line.trim(), rows: []});
-  }
-  return sections;
-}
-
-// The format table: {endings, flags, text, read, write, kinds} a row, kinds being what
-// its description says the format holds (sprite, font; none said: either).
-function formatsOf(sections) {
-  const table = sections.find(section => /ending/.test(section.title));
-  return (table ? table.rows : []).map(({head, text}) => {
-    const words = head.split(/\s+/);
-    const kinds = ['sprite', 'font'].filter(kind => new RegExp(kind, 'i').test(text));
+// The format table: {endings, flags, text, read, write, kinds} a row, for the rows whose
+// ending their --help line names (a .gz one is read as what it packs).
+function formatsOf(tables) {
+  const sprite = list => list.includes('sprite') || list.includes('font');
+  return tables.formats.filter(row => row.shown).map(row => ({
+    endings: [row.ending], flags: row.asked_by ? [row.asked_by] : [],
     // The label of what it writes: without its uses, nor the half that only reads.
-    const label = text.replace(/\s*\([^)]*\)\s*$/, '').replace(/(:\s*)[^:]*\(read\),\s*/, '$1');
-    return {endings: words.filter(word => word.startsWith('.')), flags: words.filter(word => word.startsWith('--')),
-            text: label, read: /\(read/.test(text), write: /\bwrite\)/.test(text),
-            kinds: kinds.length ? kinds : ['sprite', 'font']};
-  });
+    text: row.help.replace(/\s*\([^)]*\)\s*$/, '').replace(/(:\s*)[^:]*\(read\),\s*/, '$1'),
+    read: sprite(row.read), write: sprite(row.write),
+    kinds: row.holds === 'either' ? ['sprite', 'font'] : [row.holds]}));
 }
 
-// The modes: every row that starts with `pixconv` and has inputs, as {inputs: [{ending,
-// many}], outputs: [pattern], options: [flag], text}.
-function modesOf(sections) {
-  const modes = [];
-  for (const section of sections)
-    for (const {head, text} of section.rows) {
-      if (!head.startsWith('pixconv '))
-        continue;
-      const words = head.split(/\s+/).slice(1).filter(word => !/^\[.*\]$/.test(word));
-      const options = [];
-      while (words.length && words[0].startsWith('--')) {
-        options.push(words.shift());
-        words.shift(); // its metavar
-      }
-      const outputs = words.length > 1 ? words.splice(words.length - 1)[0].split('|') : [];
-      if (words.at(-1) === 'or') { // "FOLDER/ or NAME%02d.spr": two outputs
-        words.pop();
-        outputs.unshift(words.pop());
-      }
-      if (!words.length || !outputs.length)
-        continue;
-      const inputs = words.map(word => ({ending: /\.[a-z0-9]+/i.exec(word)?.[0] || '', many: word.endsWith('...')}));
-      modes.push({section: section.title.replace(/\s*\(.*|:$/g, ''), inputs, outputs, options, text});
-    }
-  return modes;
+// The modes that read files: {section, inputs: [{ending, many}], outputs: [pattern],
+// options: [flag], text}.
+function modesOf(tables) {
+  return tables.modes.filter(mode => mode.inputs.length && mode.help).map(mode => ({
+    section: mode.section.replace(/\s*\(.*/, ''), inputs: mode.inputs, outputs: mode.outputs,
+    options: mode.needs, text: mode.help}));
 }
 
-// The options: {flag, value (its metavar, or ''), help} each, and those only named inside
-// another's help ("--offset XxY: ...") too. --help, --version and --watch have no use here.
-function optionsOf(sections) {
-  const table = sections.find(section => section.title === 'Options:');
-  const options = [];
-  for (const {head, text} of table ? table.rows : []) {
-    for (const part of head.split(/,\s*/)) {
-      const [flag, value = ''] = part.split(/\s+/);
-      if (!['--help', '--version', '--watch'].includes(flag))
-        options.push({flag, value, help: text});
-    }
-    for (const found of text.matchAll(/(--[a-z][a-z-]*) ([A-Z][A-Za-z0-9]*):?\s*([^;]*)/g))
-      if (!options.some(option => option.flag === found[1]))
-        options.push({flag: found[1], value: found[2], help: `${found[3]} (with ${head})`});
-  }
-  return options;
+// The options: {flag, value (what it stands for, or ''), help} each; --help and the
+// like convert nothing, and --watch has no use here.
+function optionsOf(tables) {
+  return tables.options.filter(option => !option.action && option.name !== '--watch')
+    .map(option => ({flag: option.name, value: option.value, help: option.help}));
 }
 
 // ---- The chosen files: {name, bytes, from} in the order chosen, from 'disk' or an editor.
@@ -638,9 +589,9 @@ window.convertPage = {ready: false, get converted() { return converted; }};
 act(async () => {
   const pixconv = await loadConverter();
   printed = [];
-  pixconv.callMain(['--help']);
-  const sections = sectionsOf(printed.join('\n'));
-  [formats, modes, options] = [formatsOf(sections), modesOf(sections), optionsOf(sections)];
+  pixconv.callMain(['--tables-json']);
+  const tables = JSON.parse(printed.join('\n'));
+  [formats, modes, options] = [formatsOf(tables), modesOf(tables), optionsOf(tables)];
   showOptions();
   await showKept();
   // convert.html?pixmend=NAME: an editor's Export… with its open file chosen.

@@ -584,9 +584,9 @@ async function savedFile() {
 }
 
 let converter = null;
+let converterSaid = []; // what the converter printed in the run under way
 function loadConverter() {
-  // The converter's usage hints name its command line, which a web page has none of.
-  const relay = line => { if (!line.includes('--help')) say(line); };
+  const relay = line => converterSaid.push(line);
   converter ??= files.loadScript('pixconv.js', 'The converter')
     .catch(err => { converter = null; throw err; })
     .then(() => createPixconv({print: relay, printErr: relay}));
@@ -608,7 +608,13 @@ async function exportAs(ending) {
   const args = [input, output];
   if (ending === '.png')
     args.push('--scale', String(Number($('scale').value)));
-  if (pixconv.callMain(args) === 0)
+  converterSaid = [];
+  const status = pixconv.callMain(args);
+  // A usage error (status 2) names the converter's command line, which the page has none
+  // of: it says what could not be made instead.
+  for (const line of status === 2 ? [`The converter cannot make ${output} from ${input}.`] : converterSaid)
+    say(line);
+  if (status === 0)
     files.offer(output, pixconv.FS.readFile(output));
   for (const name of [input, output])
     if (pixconv.FS.analyzePath(name).exists)

@@ -198,8 +198,6 @@ std::string read_meta(const json& root, atlas& result)
 // deeper is no atlas, and saying so beats a message about whatever lies at its bottom.
 constexpr std::size_t max_atlas_depth = 64;
 
-struct too_deep {};
-
 // Where the parser is, key or index at each level, so that a message can name the frame
 // or the field that a damaged number sits in.
 struct json_step {
@@ -228,35 +226,66 @@ std::string place_of(const std::vector<json_step>& steps)
     return text.empty() ? "the atlas" : text;
 }
 
-// Keeps `steps` up to date as the parser moves; refuses nesting past max_atlas_depth.
-bool follow(std::vector<json_step>& steps, json::parse_event_t event, const json& parsed)
-{
-    using event_type = json::parse_event_t;
-    const auto next_element = [&] {
+// The library's own reader of a whole document, which also keeps `steps` up to date
+// as it moves, and stops the reading, rather than throw, at nesting past max_atlas_depth.
+// Errors are kept as the library describes them, for parse_json to put in our words.
+class atlas_reader : public nlohmann::detail::json_sax_dom_parser<json> {
+    using base = nlohmann::detail::json_sax_dom_parser<json>;
+
+public:
+    explicit atlas_reader(json& document) : base(document, false) {}
+
+    std::vector<json_step> steps;
+    bool too_deep = false;
+    int error_id = 0;            // the library's error number: 101 to 199 broken JSON, 406 a number too large
+    std::size_t error_byte = 0;  // where broken JSON went wrong, counted from 1
+    std::string error_text;
+
+    bool start_object(std::size_t count) { return enter(false) && base::start_object(count); }
+    bool start_array(std::size_t count) { return enter(true) && base::start_array(count); }
+    bool key(std::string& name)
+    {
+        steps.back().key = name;
+        return base::key(name);
+    }
+    bool end_object() { return leave() && base::end_object(); }
+    bool end_array() { return leave() && base::end_array(); }
+    bool null() { return next() && base::null(); }
+    bool boolean(bool value) { return next() && base::boolean(value); }
+    bool number_integer(json::number_integer_t value) { return next() && base::number_integer(value); }
+    bool number_unsigned(json::number_unsigned_t value) { return next() && base::number_unsigned(value); }
+    bool number_float(json::number_float_t value, const std::string& text) { return next() && base::number_float(value, text); }
+    bool string(std::string& value) { return next() && base::string(value); }
+    bool binary(json::binary_t& value) { return next() && base::binary(value); }
+    template <typename Exception>
+    bool parse_error(std::size_t byte, const std::string& token, const Exception& error)
+    {
+        error_id = error.id;
+        error_byte = byte;
+        error_text = error.what();
+        return base::parse_error(byte, token, error);
+    }
+
+private:
+    bool enter(bool array)
+    {
+        too_deep = steps.size() >= max_atlas_depth;
+        if (!too_deep)
+            steps.push_back({array, 0, ""});
+        return !too_deep;
+    }
+    bool leave()
+    {
+        steps.pop_back();
+        return next();
+    }
+    bool next()
+    {
         if (!steps.empty() && steps.back().in_array)
             ++steps.back().index;
-    };
-    switch (event) {
-    case event_type::object_start:
-    case event_type::array_start:
-        if (steps.size() >= max_atlas_depth)
-            throw too_deep{};
-        steps.push_back({event == event_type::array_start, 0, ""});
-        break;
-    case event_type::key:
-        steps.back().key = parsed.get<std::string>();
-        break;
-    case event_type::object_end:
-    case event_type::array_end:
-        steps.pop_back();
-        next_element();
-        break;
-    case event_type::value:
-        next_element();
-        break;
+        return true;
     }
-    return true;
-}
+};
 
 // Line and column (from 1) of byte `offset`, for a message about broken JSON.
 std::string line_and_column(std::span<const std::uint8_t> bytes, std::size_t offset)
@@ -268,30 +297,29 @@ std::string line_and_column(std::span<const std::uint8_t> bytes, std::size_t off
     return "line " + std::to_string(line) + ", column " + std::to_string(before.end() - line_start + 1);
 }
 
-// Parses the JSON, turning the library's exceptions into sentences of our own.
+// Parses the JSON, putting the library's errors into sentences of our own.
 std::string parse_json(std::span<const std::uint8_t> bytes, json& root)
 {
-    std::vector<json_step> steps;
-    try {
-        root = json::parse(bytes.begin(), bytes.end(),
-                           [&](int, json::parse_event_t event, json& parsed) { return follow(steps, event, parsed); });
-    } catch (const too_deep&) {
+    atlas_reader reader(root);
+    if (json::sax_parse(bytes.begin(), bytes.end(), &reader))
+        return "";
+    std::vector<json_step>& steps = reader.steps;
+    if (reader.too_deep) {
         steps.resize(std::min<std::size_t>(steps.size(), 2)); // the frame, not the levels below it
         return "the JSON nests arrays or objects more than " + std::to_string(max_atlas_depth) +
                " deep, inside " + place_of(steps) + "; an atlas needs five";
-    } catch (const json::parse_error& error) {
-        // The library counts from 1 the byte after the one it stopped at.
-        return "not valid JSON: it breaks off or goes wrong at " +
-               line_and_column(bytes, error.byte > 0 ? error.byte - 1 : 0);
-    } catch (const json::out_of_range& error) {
+    }
+    if (reader.error_id == 406) {
         // The only range error while parsing: a number past what a double holds. The
         // library quotes the number; the rest of its text is its own.
-        const std::string text = error.what();
+        const std::string& text = reader.error_text;
         const std::size_t first = text.find('\''), last = text.rfind('\'');
         const std::string number = first < last ? " (" + text.substr(first + 1, last - first - 1) + ")" : "";
         return place_of(steps) + " is a number too large to read" + number;
     }
-    return "";
+    // The library counts from 1 the byte after the one it stopped at.
+    return "not valid JSON: it breaks off or goes wrong at " +
+           line_and_column(bytes, reader.error_byte > 0 ? reader.error_byte - 1 : 0);
 }
 
 std::string parse_atlas(std::span<const std::uint8_t> bytes, atlas& result)

@@ -3,35 +3,26 @@
 //          SHEET.png OUT.gif|OUT.apng                   the frames of SHEET.json beside it,
 //                                                       in the atlas's order and durations
 //   split: ANIMATION.gif FOLDER/ or NAME%02d.spr        every frame as a browser shows it
+//                                                       (pixconv_gif.cpp, where giflib is)
 // Sprites of different sizes share a canvas of the largest width and the largest
 // height, each frame at its top-left corner with the rest transparent: sprites drawn
-// for one animation share their top-left corner in the editor too. Every output goes
-// through the converter's one write path (pixconv_files.hpp): all or none, never over an
-// input. A split holds one frame at a time, each written as soon as it is composed.
+// for one animation share their top-left corner in the editor too. The output's format
+// row writes the frames (format_row::write_animation). Every output goes through the
+// converter's one write path (pixconv_files.hpp): all or none, never over an input.
+// Planners return "" or the usage error; runners a complaint naming the file to blame.
 #pragma once
-#include "pixconv/pixconv_files.hpp"
-#include "pixconv/pixconv_formats.hpp"
+#include "pixconv/pixconv_rows.hpp"
 
+#include <span>
 #include <string>
-#include <vector>
 
-enum class animation_mode { none, make, split };
+// The rows of the two ways to make an animation: from sprite files, from a sheet.
+std::span<const mode_row> animation_modes();
 
-struct animation_job {
-    animation_mode mode = animation_mode::none;
-    std::vector<std::string> inputs; // make: the sprite files, or the sheet; split: the GIF
-    std::string output;              // make: the animation; split: a pattern or a folder
-    settings how;
-};
+// Whether the command line names no sheet mode's files, and then an animation that
+// `last`'s format row writes or reads.
+bool takes_animation_files(const command_line& line);
 
-// Which mode the file names ask for: make for two or more sprite files, or a PNG with
-// an atlas (its name ending .json) beside it, before a .gif or .apng; split for a .gif
-// and then a name holding '%', ending in '/' or naming a folder; else none.
-animation_mode animation_mode_of(const std::vector<std::string>& names);
-
-// Checks the names of a job whose mode is set: "" or the usage error.
-std::string check_animation_names(animation_job& job);
-
-// Runs the job: no complaint on success, else the file to blame and what is wrong.
-// A GIF frame shorter than browsers show puts a sentence in `warning`.
-complaint run_animation_job(const animation_job& job, std::string& warning);
+// Refuses the options that do nothing in `work`'s mode (and `also_refused`) with the
+// mode's refusal, and fills in the job. "" or the usage error.
+std::string plan_animation(const command_line& line, job& work, std::string_view also_refused = {});

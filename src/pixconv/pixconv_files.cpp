@@ -10,6 +10,36 @@
 // pixconv(1) names the limit for GIFs and for compressed fonts.
 static_assert(max_input_size == 64u << 20, "say the new limit in pixconv(1)");
 
+std::string base_name(const std::string& path)
+{
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+std::string replace_ending(const std::string& path, std::string_view ending)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    const bool has_ending = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return path.substr(0, has_ending ? dot : path.size()) + std::string(ending);
+}
+
+bool path_exists(const std::string& path)
+{
+    struct stat st{};
+    return stat(path.c_str(), &st) == 0;
+}
+
+bool is_folder(const std::string& path)
+{
+    struct stat st{};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool names_a_folder(const std::string& name)
+{
+    return !name.empty() && (name.back() == '/' || is_folder(name));
+}
+
 std::string read_whole(const std::string& path, std::vector<std::uint8_t>& data, std::size_t bytes_used)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");

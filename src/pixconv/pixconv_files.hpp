@@ -1,4 +1,4 @@
-// The converter's files: every input is read whole into memory, and every output, one
+// The converter's files and their names: every input is read whole into memory, and every output, one
 // file or many, in every mode, goes through one write path (output_set): an output that
 // is an input, or two outputs that are one file, are refused before anything is
 // written, and the outputs are written all or none. read_whole returns "" or one
@@ -11,7 +11,22 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// ---- Names
+
+// The last component of `path`.
+std::string base_name(const std::string& path);
+// `path` with the ending of its last component (from its last '.') replaced by `ending`
+// ("walk.tres", ".png" gives "walk.png"); `ending` added when it has none.
+std::string replace_ending(const std::string& path, std::string_view ending);
+bool path_exists(const std::string& path);
+bool is_folder(const std::string& path);
+// A name that ends in '/' or is an existing folder.
+bool names_a_folder(const std::string& name);
+
+// ---- Reading and writing
 
 // What went wrong, and with which file; an empty problem is no complaint. The
 // converter's modes hand one back to pixconv_main, which alone prints. A usage error

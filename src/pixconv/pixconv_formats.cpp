@@ -12,17 +12,7 @@
 #include "formats/truetype.hpp"
 #include "pixconv/pixconv_names.hpp"
 
-// FreeType, the WOFF2 encoder and giflib are optional in the build: it defines
-// PIXCONV_FREETYPE, PIXCONV_WOFF2 and PIXCONV_GIF where they are linked.
-#ifdef PIXCONV_FREETYPE
-#include "formats/freetypefont.hpp"
-#endif
-#ifdef PIXCONV_WOFF2
-#include "formats/woff2data.hpp"
-#endif
-#ifdef PIXCONV_GIF
-#include "formats/giffile.hpp"
-#endif
+#include "pixconv/pixconv_features.hpp"
 
 #include <algorithm>
 #include <array>
@@ -113,17 +103,6 @@ std::string write_bdf_font(const struct font& source, const settings& how, writt
     return "";
 }
 
-#ifdef PIXCONV_FREETYPE
-// PCF, Windows, TrueType and OpenType fonts come in through FreeType, gzipped or not.
-std::string read_through_freetype(std::span<const std::uint8_t> data, const settings& how, struct font& result,
-                                  std::string& warning)
-{
-    return read_freetype_font(data, *how.characters, how.size, result, warning);
-}
-constexpr font_reader truetype_reader = read_through_freetype;
-#else
-constexpr font_reader truetype_reader = nullptr;
-#endif
 
 std::string write_sprite_h(const bitmap& sprite, const settings& how, written& out)
 {
@@ -174,13 +153,8 @@ std::string write_ttf(const struct font& source, const settings& how, written& o
     return "";
 }
 
-#ifdef PIXCONV_WOFF2
-std::string write_woff2_font(const struct font& source, const settings& how, written& out)
-{
-    return write_woff2(write_truetype(source, *how.characters, how.name), out.bytes);
-}
-#endif
-// A sprite as an animation of one frame, shown as --delay and --loop say.
+} // namespace
+
 animation still_animation(const bitmap& sprite, const settings& how)
 {
     animation still;
@@ -192,6 +166,8 @@ animation still_animation(const bitmap& sprite, const settings& how)
     return still;
 }
 
+namespace {
+
 std::string write_apng_sprite(const bitmap& sprite, const settings& how, written& out)
 {
     if (sprite.width == 0 || sprite.height == 0)
@@ -199,33 +175,6 @@ std::string write_apng_sprite(const bitmap& sprite, const settings& how, written
     return write_apng(still_animation(sprite, how), how.scale, out.bytes);
 }
 
-#ifdef PIXCONV_GIF
-std::string write_gif_sprite(const bitmap& sprite, const settings& how, written& out)
-{
-    if (sprite.width == 0 || sprite.height == 0)
-        return "the sprite has no pixels";
-    return write_gif(still_animation(sprite, how), how.scale, out.bytes);
-}
-
-// A GIF of one frame is a sprite; one of many is cut into sprite files instead.
-std::string read_gif_sprite(std::span<const std::uint8_t> data, const settings& how, bitmap& sprite, std::string&)
-{
-    animation read;
-    if (std::string problem = read_gif(data, how.nearest, read); !problem.empty())
-        return problem;
-    if (read.frames.size() > 1)
-        return "the GIF holds " + std::to_string(read.frames.size()) +
-               " frames; name a folder or a pattern such as walk-%02d.spr to write them all";
-    bitmap result{};
-    if (allocate_bitmap(static_cast<std::uint8_t>(read.width), static_cast<std::uint8_t>(read.height), result) != 0) {
-        std::free(result.bitmap);
-        return "out of memory";
-    }
-    std::copy(read.frames[0].begin(), read.frames[0].end(), result.bitmap);
-    sprite = result;
-    return "";
-}
-#endif
 
 std::string write_gpl(written& out)
 {
@@ -253,9 +202,8 @@ std::string write_swatch(written& out)
 // The two size bytes and 255 x 255 pixel bytes.
 constexpr std::size_t largest_sprite_file = 2 + 255 * 255;
 
-// A row whose library is not built everywhere stands inside #if, so that the table
-// holds exactly the formats this build can handle.
-constexpr std::array formats = {
+// The rows every build has; a feature's rows follow the row they name.
+constexpr std::array core_formats = {
     format_row{.ending = ".spr", .family = "sprite file", .content = holds::a_sprite,
                .read_sprite = read_spr, .write_sprite = write_spr,
                .help = ".spr             sprite file (read, write)", .bytes_used = largest_sprite_file},
@@ -266,13 +214,8 @@ constexpr std::array formats = {
                .read_sprite = read_png, .write_sprite = write_png, .read_font = read_sheet, .write_font = write_sheet,
                .help = ".png             PNG: a sprite, or a font as a sheet of 16 x 16 glyphs (read, write)",
                .write_palette = write_swatch, .read_palette = read_png_colours},
-#ifdef PIXCONV_GIF
-    format_row{.ending = ".gif", .family = "GIF", .content = holds::a_sprite,
-               .read_sprite = read_gif_sprite, .write_sprite = write_gif_sprite,
-               .help = ".gif             GIF: sprites as an animation, or its frames back (read, write)"},
-#endif
     format_row{.ending = ".apng", .family = "APNG", .content = holds::a_sprite, .write_sprite = write_apng_sprite,
-               .help = ".apng            animated PNG of sprites (write)"},
+               .help = ".apng            animated PNG of sprites (write)", .write_animation = write_apng},
     format_row{.ending = ".gpl", .family = "GIMP palette", .content = holds::a_sprite,
                .help = ".gpl .pal .hex   palettes: GIMP, JASC (or RIFF), hex (--palette)",
                .in_hint = false, .write_palette = write_gpl, .read_palette = read_gimp_palette},
@@ -292,22 +235,10 @@ constexpr std::array formats = {
     format_row{.ending = ".bdf", .family = "BDF", .content = holds::a_font,
                .read_font = read_bdf_font, .write_font = write_bdf_font,
                .help = ".bdf             BDF 2.1 font (read, write)", .named = naming::free_text},
-#ifdef PIXCONV_FREETYPE
-    format_row{.ending = ".pcf", .family = "PCF", .content = holds::a_font, .read_font = read_through_freetype,
-               .help = ".pcf .pcf.gz     X11 bitmap font (read)"},
-    format_row{.ending = ".pcf.gz", .family = "PCF", .content = holds::a_font, .read_font = read_through_freetype},
-    format_row{.ending = ".fon", .family = "Windows FON", .content = holds::a_font, .read_font = read_through_freetype,
-               .help = ".fon             Windows bitmap font, or a bare FNT so named (read)"},
-#endif
     format_row{.ending = ".ttf", .family = "TrueType", .content = holds::a_font,
-               .read_font = truetype_reader, .write_font = write_ttf,
+               .write_font = write_ttf,
                .help = ".ttf             TrueType font: outlines or bitmap strikes (read), square outlines (write)",
                .named = naming::family},
-#ifdef PIXCONV_FREETYPE
-    format_row{.ending = ".otf", .family = "OpenType", .content = holds::a_font, .read_font = read_through_freetype,
-               .help = ".otf .otb        OpenType font, outlines or bitmap strikes (read)"},
-    format_row{.ending = ".otb", .family = "OpenType", .content = holds::a_font, .read_font = read_through_freetype},
-#endif
     format_row{.ending = ".h", .family = "C header", .content = holds::either,
                .write_sprite = write_sprite_h, .write_font = write_font_h,
                .help = ".h               C header (write)", .named = naming::c_identifier},
@@ -316,10 +247,6 @@ constexpr std::array formats = {
                .asked_by = "--bmfont", .named = naming::family},
     format_row{.ending = ".xml", .family = "BMFont", .content = holds::a_font, .write_font = write_bmfont_xml,
                .help = ".xml             BMFont XML descriptor and its page NAME_0.png (write)", .named = naming::family},
-#ifdef PIXCONV_WOFF2
-    format_row{.ending = ".woff2", .family = "WOFF2", .content = holds::a_font, .write_font = write_woff2_font,
-               .help = ".woff2           the TrueType font packed for web pages (write)", .named = naming::family},
-#endif
 };
 
 } // namespace
@@ -335,6 +262,15 @@ std::uint32_t frame_duration_ms(const settings& how, const atlas_frame* frame)
 
 std::span<const format_row> format_table()
 {
+    static const std::vector<format_row> formats = with_features<format_row>(
+        core_formats, &pixconv_feature::formats,
+        [](const format_row& row) { return std::pair{row.ending, row.family}; },
+        [](format_row& row, const format_row& more) {
+            row.read_sprite = row.read_sprite ? row.read_sprite : more.read_sprite;
+            row.write_sprite = row.write_sprite ? row.write_sprite : more.write_sprite;
+            row.read_font = row.read_font ? row.read_font : more.read_font;
+            row.write_font = row.write_font ? row.write_font : more.write_font;
+        });
     return formats;
 }
 
@@ -344,7 +280,7 @@ const format_row* format_of(std::string_view path, std::span<const std::string_v
         return row.asked_by.empty() || std::find(given.begin(), given.end(), row.asked_by) != given.end();
     };
     const format_row* found = nullptr;
-    for (const format_row& row : formats) {
+    for (const format_row& row : format_table()) {
         if (!ends_with(path, row.ending) || !asked(row))
             continue;
         const bool longer = !found || row.ending.size() > found->ending.size();

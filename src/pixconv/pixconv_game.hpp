@@ -6,10 +6,12 @@
 // Instead of sprite files, one sheet whose atlas lies beside it (SHEET.png with
 // SHEET.json) gives its frames, in the atlas's order and with its durations. Each
 // frame lasts frame_duration_ms. Both files are written together or neither.
+// A usage complaint for what only the files show: tiles of different sizes, unequal
+// durations for version 3 sprite frames.
 #pragma once
-#include "pixconv/pixconv_sheets.hpp"
+#include "pixconv/pixconv_rows.hpp"
 
-// Runs a tileset or sprite-frames job: no complaint on success; a usage complaint for
-// what only the files show (tiles of different sizes, unequal durations for version 3
-// sprite frames).
-complaint run_game_export(const sheet_job& job);
+#include <span>
+
+// The rows of the two modes: a tileset, sprite frames.
+std::span<const mode_row> game_modes();

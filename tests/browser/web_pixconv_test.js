@@ -1,5 +1,5 @@
-// The browser's converter against the desktop's: the same rows in the format and option
-// tables of `--help`, and the same bytes from the conversions that go through the
+// The browser's converter against the desktop's: the same rows in the format, mode and
+// option tables that --tables-json prints, and the same bytes from the conversions that go through the
 // libraries built for the browser (FreeType, giflib, the WOFF2 encoder).
 //   WEB_SITE=build-web/site PIXCONV=build/pixconv DEFAULT_FONT=build/default.fnt HERO=assets/hero.spr \
 //   node --test web_pixconv_test.js
@@ -17,9 +17,9 @@ const defaultFont = fs.readFileSync(process.env.DEFAULT_FONT);
 const hero = fs.readFileSync(process.env.HERO);
 const xFont = '/usr/share/fonts/X11/misc/5x8.pcf.gz';
 
-// The rows the desktop has on purpose and the browser has not, by section: watching
+// The rows the desktop has on purpose and the browser has not, by table: watching
 // files for changes needs Linux's inotify.
-const desktopOnly = [['Options:', '--watch']];
+const desktopOnly = [['options', '--watch']];
 
 let server;
 let page;
@@ -67,20 +67,10 @@ function desktopRun(inputs, args, outputs = []) {
   return {status: run.status, text: run.stdout + run.stderr, files};
 }
 
-// The rows of every table in a help text, as "Section: row": a row starts two spaces in,
-// deeper lines continue it, and a line at the margin names the section that follows.
+// Every row of the three tables that --tables-json prints, as "table: row as JSON".
 function tableRows(text) {
-  const rows = [];
-  let section = '';
-  for (const line of text.split('\n')) {
-    if (/^ {3,}\S/.test(line) && rows.length)
-      rows[rows.length - 1] += ' ' + line.trim();
-    else if (/^  \S/.test(line))
-      rows.push(`${section} ${line.trim().replace(/ {2,}/g, ' ')}`);
-    else if (line.trim())
-      section = line.trim();
-  }
-  return rows;
+  const tables = JSON.parse(text);
+  return Object.entries(tables).flatMap(([table, rows]) => rows.map(row => `${table}: ${JSON.stringify(row)}`));
 }
 
 function missingFrom(rows, others) {
@@ -88,20 +78,23 @@ function missingFrom(rows, others) {
 }
 
 test('the format, mode and option tables hold the same rows in the browser as on the desktop', async () => {
-  const desktop = execFileSync(pixconv, ['--help'], {encoding: 'utf8'});
-  const browser = await browserRun({}, ['--help']);
+  const desktop = execFileSync(pixconv, ['--tables-json'], {encoding: 'utf8'});
+  const browser = await browserRun({}, ['--tables-json']);
   assert.strictEqual(browser.status, 0, browser.text);
   const desktopRows = tableRows(desktop);
   const browserRows = tableRows(browser.text);
-  const allowed = row => desktopOnly.some(([section, start]) => row.startsWith(`${section} ${start}`));
+  const allowed = row => desktopOnly.some(([table, name]) => row.startsWith(`${table}: {"name":"${name}"`));
   // The allowance names rows that exist, so that it never hides a row gone astray.
-  for (const [section, start] of desktopOnly)
-    assert.ok(desktopRows.some(row => row.startsWith(`${section} ${start}`)), `no desktop row ${section} ${start}`);
-  assert.ok(desktopRows.some(row => row.startsWith('Options: --help')), desktop);
+  for (const [table, name] of desktopOnly)
+    assert.ok(desktopRows.some(row => row.startsWith(`${table}: {"name":"${name}"`)), `no desktop row ${table} ${name}`);
+  assert.ok(desktopRows.some(row => row.startsWith('options: {"name":"--help"')), desktop);
   assert.deepStrictEqual(missingFrom(browserRows, desktopRows.filter(row => !allowed(row))), [],
                          'rows the browser lacks');
   assert.deepStrictEqual(missingFrom(desktopRows, browserRows), [], 'rows the desktop lacks');
   assert.deepStrictEqual(browserRows.filter(allowed), [], 'rows the browser should not have');
+  // --help is made from the same rows: the one in the browser differs only by them.
+  const help = execFileSync(pixconv, ['--help'], {encoding: 'utf8'});
+  assert.strictEqual((await browserRun({}, ['--help'])).text, help.replace(/  --watch [^]*?\n(?=  --help)/, ''));
 });
 
 // What the desktop pixconv writes as `output`.
