@@ -2,6 +2,8 @@
 
 #include "art/savefile.hpp"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
