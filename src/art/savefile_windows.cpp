@@ -215,14 +215,6 @@ int replace_files(std::span<const new_file> files, std::size_t& failed)
     return commit_files(made, failed);
 }
 
-int replace_file(const char* filename, const std::uint8_t* data, std::size_t size)
-{
-    const new_file file{filename, data, size};
-    std::size_t failed = 0;
-    const int status = replace_files({&file, 1}, failed);
-    return status == -2 ? -1 : status;
-}
-
 std::string file_identity(const char* path)
 {
     // A file's volume and index name it, as a device and an inode do on Linux; the C
