@@ -53,16 +53,6 @@ constexpr std::array<known_page, 44> known_pages{{
     {"CP1125", "IBM", "CP1125", true}, {"CP858", "IBM", "CP858", true},
 }};
 
-// A name as iconv compares names: letters upper-cased, dashes and the like dropped.
-std::string plain_name(std::string_view name)
-{
-    std::string plain;
-    for (const char c : name)
-        if (std::isalnum(static_cast<unsigned char>(c)))
-            plain += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return plain;
-}
-
 // The known page that `name` is, by its name or else by its characters (iconv has many
 // names for each page: IBM437, 437, CSPC8CODEPAGE437).
 const known_page* identify(std::string_view name, const std::array<char32_t, 256>& table)

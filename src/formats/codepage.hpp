@@ -4,7 +4,20 @@
 // one that fits. Nothing here prints or fails otherwise.
 #pragma once
 #include <array>
+#include <cctype>
+#include <string>
 #include <string_view>
+
+// A page's name as the converters compare names: letters upper-cased, dashes and the
+// like dropped ("iso-8859-1" and "ISO8859_1" are both "ISO88591").
+inline std::string plain_name(std::string_view name)
+{
+    std::string plain;
+    for (const char c : name)
+        if (std::isalnum(static_cast<unsigned char>(c)))
+            plain += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return plain;
+}
 
 enum class decoded { single_byte, unknown, multi_byte };
 

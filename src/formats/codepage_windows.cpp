@@ -5,23 +5,12 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 #include <string>
 
 const char* const code_page_converter = "Windows";
 
 namespace {
-
-// A name as charset.cpp compares names: letters upper-cased, dashes and the like dropped.
-std::string plain(std::string_view name)
-{
-    std::string result;
-    for (const char c : name)
-        if (std::isalnum(static_cast<unsigned char>(c)))
-            result += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return result;
-}
 
 struct page_number {
     std::string_view name; // plain
@@ -68,7 +57,7 @@ bool is_hole(unsigned number, unsigned code, wchar_t character)
 
 decoded decode_page(std::string_view name, std::array<char32_t, 256>& table)
 {
-    const std::optional<unsigned> number = number_of(plain(name));
+    const std::optional<unsigned> number = number_of(plain_name(name));
     if (!number)
         return decoded::unknown;
     if (*number == 1200 || *number == 1201 || *number == 12000 || *number == 12001)
