@@ -258,10 +258,15 @@ function checkUnsaved() {
   setUnsaved(!sameBytes(fileNow(program.module), baseline));
 }
 
+// Keys that reach the running program (Tab never does): the page compares the file after
+// them, and follows the colour or glyph they choose.
 for (const type of ['keydown', 'keyup'])
   window.addEventListener(type, event => {
-    if (event.target.tagName === 'CANVAS')
-      keysSince = true;
+    if (!program || event.target !== program.module.canvas || event.key === 'Tab')
+      return;
+    keysSince = true;
+    if (type === 'keydown')
+      followKey(event.code);
   }, true);
 
 // The question before anything replaces a file with unsaved changes: a modal dialog whose
@@ -378,8 +383,8 @@ async function start(file) {
   tableFont = baseline;
   resetFollowed();
   keysSince = false;
-  unsaved = true; // so that the next line takes effect whatever the last file's state was
   setUnsaved(false);
+  showEditing();
   if (!first) {
     refreshList(); // the first start's list comes once its picture is on screen
     return true;
@@ -793,11 +798,6 @@ function followKey(code) {
     drawFontTable();
   }
 }
-
-window.addEventListener('keydown', event => {
-  if (event.target === (program && program.module.canvas) && event.key !== 'Tab')
-    followKey(event.code);
-}, true);
 
 function resetFollowed() {
   selected = 1;
