@@ -1,6 +1,7 @@
-// Feeds the bytes to the tileset reader. Every tile it reads must lie on a picture of
-// at most max_sheet_side pixels each way, and a tileset it reads, once written, must
-// read back the same.
+// Feeds the bytes to the tileset reader, alone and with a picture's own size taken from
+// the input's length. Every tile it reads must lie on a picture of at most
+// max_sheet_side pixels each way, and a tileset it reads, once written, must read back
+// the same.
 #include "formats/tiledfile.hpp"
 
 #include <cstddef>
@@ -9,6 +10,14 @@
 #include <string>
 
 namespace {
+
+void check_tiles(const tileset& read)
+{
+    for (const atlas_frame& frame : tileset_frames(read))
+        if (frame.area.width == 0 || frame.area.x + frame.area.width > max_sheet_side ||
+            frame.area.y + frame.area.height > max_sheet_side)
+            std::abort();
+}
 
 bool same(const tileset& a, const tileset& b)
 {
@@ -26,13 +35,14 @@ bool same(const tileset& a, const tileset& b)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    tileset sized;
+    const auto side = static_cast<std::uint32_t>(size % (max_sheet_side + 2));
+    if (read_tsx({data, size}, sized, side, max_sheet_side + 1 - side).empty())
+        check_tiles(sized);
     tileset read;
     if (!read_tsx({data, size}, read).empty())
         return 0;
-    for (const atlas_frame& frame : tileset_frames(read))
-        if (frame.area.width == 0 || frame.area.x + frame.area.width > max_sheet_side ||
-            frame.area.y + frame.area.height > max_sheet_side)
-            std::abort();
+    check_tiles(read);
     std::string xml;
     // Names that are not UTF-8 text are refused by the writer; the rest must round-trip.
     if (!write_tsx(read, xml).empty())
